@@ -1,0 +1,32 @@
+# Skarv-Editor: the two commands that set up, build, run and test on a fresh Debian machine.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test build setup configure bench fuzz clean
+
+setup:
+	@bash scripts/setup.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: setup $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run-demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@bash scripts/run-bench.sh $(BUILD)
+
+fuzz: setup
+	@bash scripts/fuzz.sh
+
+clean:
+	rm -rf $(BUILD)

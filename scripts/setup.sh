@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Does nothing when everything is present; runs one apt-get update first otherwise.
+set -euo pipefail
+PKGS=(cmake ninja-build g++ ccache make
+      qt6-base-dev libqscintilla2-qt6-dev libcurl4-openssl-dev
+      libgtest-dev libgmock-dev libbenchmark-dev
+      python3 python3-pyftpdlib xvfb xauth x11-utils imagemagick poppler-utils
+      fonts-liberation)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installerer: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

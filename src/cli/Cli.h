@@ -1,0 +1,31 @@
+#pragma once
+// The skarv command: sub-commands register themselves with SKARV_COMMAND in their own file.
+#include <string>
+#include <vector>
+
+struct CliContext {
+    std::vector<std::string> args;  // the sub-command's own arguments
+    std::string iniFile;            // --ini, empty when not given
+    int machine = 1;                // --machine, 1-based
+    bool machineGiven = false;
+};
+
+using CliFn = int (*)(CliContext&);
+
+struct CliRegistrar {
+    CliRegistrar(const char* name, const char* usage, CliFn fn);
+};
+
+#define SKARV_COMMAND(name, usage, fn) \
+    static const CliRegistrar cliRegistrar_##fn(name, usage, fn)
+
+// Prints "skarv: " + message and the usage text on standard error; returns 2.
+int UsageError(const std::string& message);
+// Prints a message of the system's own on standard error (Windows-1252 shown as UTF-8).
+void PrintError(const std::string& text);
+// Reads a whole file (DNC or native path) or standard input when name is empty or "-".
+bool ReadAllBytes(const std::string& name, std::string& bytes);
+// Writes bytes to a file safely (temporary file, then rename) or to standard output for "-".
+bool WriteAllBytes(const std::string& name, const std::string& bytes);
+// Parses a whole decimal number; false on anything else.
+bool ParseCliInt(const std::string& s, int& value);

@@ -1,0 +1,148 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "platform/QtKeyStore.h"
+#include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
+#include "settings/Settings.h"
+#include "settings/TextUtil.h"
+
+namespace {
+struct Command {
+    CliFn fn;
+    std::string usage;
+};
+std::map<std::string, Command>& Commands() {
+    static std::map<std::string, Command> commands;
+    return commands;
+}
+
+std::string UsageText() {
+    std::string u = "Bruk: skarv [--ini FIL] [--machine N] KOMMANDO ...\n";
+    for (auto& [name, c] : Commands()) u += "  skarv " + c.usage + "\n";
+    return u;
+}
+}  // namespace
+
+CliRegistrar::CliRegistrar(const char* name, const char* usage, CliFn fn) {
+    Commands()[name] = Command{fn, usage};
+}
+
+void PrintError(const std::string& text) {
+    std::string t = Cp1252ToUtf8(text);
+    std::fprintf(stderr, "%s\n", t.c_str());
+}
+
+int UsageError(const std::string& message) {
+    if (!message.empty()) PrintError("skarv: " + message);
+    std::fputs(Cp1252ToUtf8(UsageText()).c_str(), stderr);
+    return 2;
+}
+
+bool ReadAllBytes(const std::string& name, std::string& bytes) {
+    if (name.empty() || name == "-") {
+        std::ostringstream ss;
+        ss << std::cin.rdbuf();
+        bytes = ss.str();
+        return !std::cin.bad();
+    }
+    std::ifstream in(ResolvePath(name), std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteAllBytes(const std::string& name, const std::string& bytes) {
+    if (name == "-") {
+        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+               std::fflush(stdout) == 0;
+    }
+    std::string target = ResolvePath(name);
+    std::string tmp = target + ".skarv-tmp";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ParseCliInt(const std::string& s, int& value) {
+    if (s.empty()) return false;
+    size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (i == s.size()) return false;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > 2147483647LL) return false;
+    }
+    value = static_cast<int>(s[0] == '-' ? -v : v);
+    return true;
+}
+
+int main(int argc, char** argv) {
+    CliContext ctx;
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--ini" || a == "--machine") {
+            if (i + 1 >= argc) return UsageError(a + " mangler verdi");
+            std::string v = argv[++i];
+            if (a == "--ini") {
+                ctx.iniFile = v;
+            } else if (!ParseCliInt(v, ctx.machine) || ctx.machine < 1) {
+                return UsageError("ugyldig maskinnummer: " + v);
+            } else {
+                ctx.machineGiven = true;
+            }
+        } else if (a == "-h" || a == "--help") {
+            std::fputs(Cp1252ToUtf8(UsageText()).c_str(), stdout);
+            return 0;
+        } else {
+            break;
+        }
+    }
+    if (i >= argc) return UsageError("");
+    std::string name = argv[i++];
+    auto it = Commands().find(name);
+    if (it == Commands().end()) return UsageError("ukjent kommando: " + name);
+    for (; i < argc; ++i) ctx.args.emplace_back(argv[i]);
+
+    SetMessageSink([](const std::string& caption, const std::string& text) {
+        PrintError(caption + ": " + text);
+    });
+    static QtKeyStore store;
+    SetKeyStore(&store);
+    LocateOptions opt;
+    opt.programDirectory = RunningProgramDirectory();
+    if (!ctx.iniFile.empty()) {
+        char buf[4096];
+        std::string p = ctx.iniFile;
+        if (p[0] != '/' && p.find('\\') == std::string::npos && ::getcwd(buf, sizeof buf))
+            p = std::string(buf) + "/" + p;
+        opt.explicitIni = p[0] == '/' ? NativeToDncPath(p) : p;
+    }
+    LocateIniFile(opt);
+    InitTextDebug();
+    return it->second.fn(ctx);
+}

@@ -1,0 +1,153 @@
+#include "settings/TextUtil.h"
+
+#include <cerrno>
+#include <atomic>
+
+#include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
+#include "settings/Settings.h"
+
+bool TextDebug = false;
+
+namespace {
+std::atomic<bool> g_failNextWrite{false};
+constexpr size_t kChunk = 1 << 16;
+
+bool Fill(TextFile& f) {
+    if (f.atEnd) return false;
+    f.buffer.resize(kChunk);
+    size_t n = std::fread(f.buffer.data(), 1, kChunk, f.file);
+    f.buffer.resize(n);
+    f.bufferPos = 0;
+    if (n == 0) {
+        if (std::ferror(f.file)) f.error = true;
+        f.atEnd = true;
+        return false;
+    }
+    return true;
+}
+
+// True when another byte can be read (it is then at buffer[bufferPos]); Ctrl-Z ends the file.
+bool Peek(TextFile& f) {
+    if (f.bufferPos >= f.buffer.size() && !Fill(f)) return false;
+    if (f.buffer[f.bufferPos] == 26) {
+        f.atEnd = true;
+        f.buffer.clear();
+        f.bufferPos = 0;
+        return false;
+    }
+    return true;
+}
+
+void Close(TextFile& f) {
+    if (f.file) std::fclose(f.file);
+    f.file = nullptr;
+}
+}  // namespace
+
+TextFile::~TextFile() {
+    if (file) std::fclose(file);
+}
+
+void InitTextDebug() { TextDebug = ReadIniBool("TextUtil", "Debug", false); }
+
+void FailNextTextWrite() { g_failNextWrite = true; }
+
+void OpenTextForWrite(const std::string& name, TextFile& f, bool& ok) {
+    Close(f);
+    f = TextFile();
+    f.name = name;
+    f.forWrite = true;
+    f.file = std::fopen(ResolvePath(name).c_str(), "wb");
+    ok = f.file != nullptr;
+}
+
+void OpenTextForRead(const std::string& name, TextFile& f, bool& ok) {
+    Close(f);
+    f = TextFile();
+    f.name = name;
+    std::string native = ResolvePath(name);
+    errno = 0;
+    f.file = std::fopen(native.c_str(), "rb");
+    if (f.file) {
+        // A folder opens as a stream on Linux but cannot be read: refuse it here.
+        int c = std::fgetc(f.file);
+        if (c == EOF && std::ferror(f.file)) {
+            int err = errno ? errno : EIO;
+            Close(f);
+            errno = err;
+        } else if (c != EOF) {
+            std::ungetc(c, f.file);
+        }
+    }
+    ok = f.file != nullptr;
+    f.atEnd = !ok;
+    if (!ok && TextDebug)
+        ShowMessageBox(std::string(kOpenCaption) + name, std::string(kIoResultText) + std::to_string(errno));
+}
+
+void WriteText(TextFile& f, const std::string& text, bool& ok) {
+    if (!ok) return;
+    if (!f.file || !f.forWrite || g_failNextWrite.exchange(false)) {
+        ok = false;
+        f.error = true;
+        return;
+    }
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), f.file) != text.size()) {
+        ok = false;
+        f.error = true;
+    }
+}
+
+void WriteTextLine(TextFile& f, const std::string& text, bool& ok) {
+    if (!ok) return;
+    std::string line = text;
+    line += "\r\n";
+    WriteText(f, line, ok);
+}
+
+void ReadTextLine(TextFile& f, std::string& text, bool& ok) {
+    if (!ok) return;
+    text.clear();
+    if (!f.file || f.forWrite || f.error) {
+        ok = false;
+        return;
+    }
+    if (!Peek(f)) {
+        ok = false;  // reading past the end fails
+        return;
+    }
+    for (;;) {
+        if (!Peek(f)) break;
+        const char* b = f.buffer.data() + f.bufferPos;
+        const char* e = f.buffer.data() + f.buffer.size();
+        const char* p = b;
+        while (p < e && *p != '\n' && *p != 26) ++p;
+        for (const char* q = b; q < p; ++q)
+            if (*q != '\r') text.push_back(*q);
+        f.bufferPos += static_cast<size_t>(p - b);
+        if (p < e && *p == '\n') {
+            ++f.bufferPos;
+            break;
+        }
+    }
+    if (f.error) ok = false;
+}
+
+bool MoreText(TextFile& f) {
+    if (!f.file || f.forWrite || f.error) return false;
+    return Peek(f);
+}
+
+int CloseText(TextFile& f, bool& ok) {
+    int err = 0;
+    if (f.file) {
+        if (f.forWrite && std::fflush(f.file) != 0) err = errno ? errno : EIO;
+        if (std::fclose(f.file) != 0 && err == 0) err = errno ? errno : EIO;
+        f.file = nullptr;
+    } else {
+        err = EBADF;
+    }
+    ok = err == 0;
+    return err;
+}

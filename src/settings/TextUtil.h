@@ -1,0 +1,35 @@
+#pragma once
+// Line-oriented text files with an ok flag: once a step has failed, the caller's following
+// steps do nothing. Lines are written with CR LF; on reading a line ends at LF, a CR not
+// followed by LF is dropped, and Ctrl-Z ends the file.
+#include <cstdio>
+#include <string>
+
+struct TextFile {
+    std::FILE* file = nullptr;
+    bool forWrite = false;
+    bool atEnd = true;
+    bool error = false;
+    std::string buffer;   // read-ahead
+    size_t bufferPos = 0;
+    std::string name;
+    ~TextFile();
+};
+
+inline constexpr const char* kOpenCaption = "Åpne ";   // + file name
+inline constexpr const char* kIoResultText = "IOResult = ";  // + error number
+
+// "TextUtil"/"Debug", read once at start-up by InitTextDebug.
+extern bool TextDebug;
+void InitTextDebug();
+
+void OpenTextForWrite(const std::string& name, TextFile& f, bool& ok);
+void OpenTextForRead(const std::string& name, TextFile& f, bool& ok);
+void WriteTextLine(TextFile& f, const std::string& text, bool& ok);
+void WriteText(TextFile& f, const std::string& text, bool& ok);
+void ReadTextLine(TextFile& f, std::string& text, bool& ok);
+bool MoreText(TextFile& f);
+int CloseText(TextFile& f, bool& ok);
+
+// Test hook: the next write operation on any text file fails as a full disk would.
+void FailNextTextWrite();

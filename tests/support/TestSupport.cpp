@@ -1,0 +1,103 @@
+#include "TestSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <thread>
+
+#include "settings/PathResolve.h"
+#include "settings/Settings.h"
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "skarvtest-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Give back write permission removed by a test before removing.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Dnc(const std::string& name) const { return NativeToDncPath(File(name)); }
+
+void WriteFileBytes(const std::string& nativePath, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(nativePath).parent_path());
+    std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFileBytes(const std::string& nativePath) {
+    std::ifstream in(nativePath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+MessageRecorder::MessageRecorder() {
+    previous_ = SetMessageSink([this](const std::string& c, const std::string& t) {
+        messages.emplace_back(c, t);
+    });
+}
+
+MessageRecorder::~MessageRecorder() { SetMessageSink(previous_); }
+
+ScopedIni::ScopedIni(const std::string& bytes) {
+    native_ = dir_.File("Vako.ini");
+    WriteFileBytes(native_, bytes);
+    dnc_ = NativeToDncPath(native_);
+    previous_ = IniFileName();
+    SetIniFileName(dnc_);
+}
+
+ScopedIni::~ScopedIni() { SetIniFileName(previous_); }
+
+void ScopedIni::Rewrite(const std::string& bytes) {
+    // Write a new file and rename it into place: a new inode, as an editor's save gives.
+    std::string tmp = native_ + ".new";
+    WriteFileBytes(tmp, bytes);
+    std::filesystem::rename(tmp, native_);
+}
+
+int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
+               const std::string& input) {
+    TempDir io;
+    std::string inPath = io.File("in"), outPath = io.File("out"), errPath = io.File("err");
+    WriteFileBytes(inPath, input);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int in = ::open(inPath.c_str(), O_RDONLY);
+        int o = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int e = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(in, 0);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (out) *out = ReadFileBytes(outPath);
+    if (err) *err = ReadFileBytes(errPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string SharedDir() { return SKARV_SHARED_DIR; }
+std::string BinDir() { return SKARV_BIN_DIR; }

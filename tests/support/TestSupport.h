@@ -1,0 +1,62 @@
+#pragma once
+// Shared helpers of the tests: temporary folders, files written byte for byte, a recorder
+// of the messages the core shows.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/MessageSink.h"
+
+// A fresh folder under the system's temporary folder, removed at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }  // native, ends without "/"
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // DNC form of a file in the folder ("C:\tmp\...\name").
+    std::string Dnc(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+void WriteFileBytes(const std::string& nativePath, const std::string& bytes);
+std::string ReadFileBytes(const std::string& nativePath);
+
+// Records every ShowMessageBox while alive.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    std::vector<std::pair<std::string, std::string>> messages;  // caption, text
+    void Clear() { messages.clear(); }
+
+private:
+    MessageSinkFn previous_;
+};
+
+// Points the settings at an ini file with the given bytes in a temporary folder.
+class ScopedIni {
+public:
+    explicit ScopedIni(const std::string& bytes);
+    ~ScopedIni();
+    void Rewrite(const std::string& bytes);  // a new version, seen by the next read
+    const std::string& dncPath() const { return dnc_; }
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    std::string native_;
+    std::string dnc_;
+    std::string previous_;
+};
+
+// Runs a program, returns its exit status; stdout and stderr are captured.
+int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
+               const std::string& input = std::string());
+
+std::string SharedDir();   // ../shared beside the sources
+std::string BinDir();      // the program directory of the build
