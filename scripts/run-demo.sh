@@ -7,6 +7,7 @@ BIN="$BUILD/bin/VakoEdit"
 if [ -n "${DISPLAY:-}" ]; then
   exec "$BIN"
 fi
+[ -n "${XDG_RUNTIME_DIR:-}" ] || export XDG_RUNTIME_DIR=$(mktemp -d)
 SHOT="$(cd "$BUILD" && pwd)/screenshot.png"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$0" & pid=$!
