@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QLayout>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -206,6 +207,10 @@ void TTextForm::BuildToolBar() {
     Panel1->setFixedHeight(33);
     Panel1->setIconSize(QSize(18, 18));
     Panel1->setContextMenuPolicy(Qt::PreventContextMenu);
+    Panel1->setContentsMargins(2, 0, 2, 0);
+    Panel1->layout()->setSpacing(0);
+    Panel1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 1px; }"
+                                         "QToolBar::separator { width: 6px; }"));
     addToolBar(Qt::TopToolBarArea, Panel1);
 
     MaskinBoks = new QComboBox(Panel1);
