@@ -1,0 +1,220 @@
+#pragma once
+// The main window: one NC program in the text control, every command of the system in its
+// menus and tool bar, and the document state the commands share.
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/TextControl.h"
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QToolBar;
+class TRecentFileList;
+
+inline constexpr const char* kProductName = "Skarv-Editor";
+inline constexpr const char* kVersionNumber = "1.4.1";
+inline constexpr const char* kVersionCaption = ", versjon ";
+inline constexpr const char* kHelpFileName = "VakoEdit.Hlp";
+inline constexpr const char* kDefaultTcpPort = "50000";
+
+// Where the TCP transfer connects (host and port as text).
+struct TcpClientConfig {
+    std::string RemoteHost;
+    std::string RemotePort = kDefaultTcpPort;
+};
+
+class TTextForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // arguments: the command-line arguments after the program name.
+    explicit TTextForm(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
+    ~TTextForm() override;
+
+    // ---- Components.
+    QToolBar* Panel1 = nullptr;
+    QComboBox* MaskinBoks = nullptr;
+    TextControl* RichEdit1 = nullptr;
+    QMenu* Fil1 = nullptr;
+    QMenu* Rediger1 = nullptr;
+    QMenu* Hjelp1 = nullptr;
+    QMenu* SisteFiler = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    // File menu.
+    QAction* Ny1 = nullptr;
+    QAction* Aapne1 = nullptr;
+    QAction* Liminnfil1 = nullptr;
+    QAction* Lagre1 = nullptr;
+    QAction* LagreSom1 = nullptr;
+    QAction* Katalog1 = nullptr;
+    QAction* Overfoer = nullptr;
+    QAction* FTPoverfoering = nullptr;
+    QAction* TCPoverfoering = nullptr;
+    QAction* Reklame1 = nullptr;
+    QAction* Skrivut1 = nullptr;
+    QAction* Avslutt1 = nullptr;
+    // Edit menu.
+    QAction* Angre = nullptr;
+    QAction* KlippUt1 = nullptr;
+    QAction* Kopier1 = nullptr;
+    QAction* Liminn1 = nullptr;
+    QAction* Slett1 = nullptr;
+    QAction* Seek1 = nullptr;
+    QAction* Erstatt1 = nullptr;
+    QAction* Komprimerprogram1 = nullptr;
+    QAction* Luftprogram1 = nullptr;
+    QAction* Renummerering1 = nullptr;
+    QAction* Trigonometri1 = nullptr;
+    QAction* Rotering1 = nullptr;
+    QAction* TekstFormatering = nullptr;
+    // Help menu.
+    QAction* Emnerihjelp1 = nullptr;
+    QAction* Konfigurering = nullptr;
+    QAction* OmProgrammet = nullptr;
+    // Pop-up menu of the text.
+    QAction* KlippUt2 = nullptr;
+    QAction* Kopier2 = nullptr;
+    QAction* Liminn2 = nullptr;
+    // Tool buttons.
+    QAction* NyButton = nullptr;
+    QAction* AapneButton = nullptr;
+    QAction* LagreButton = nullptr;
+    QAction* LagreSomButton = nullptr;
+    QAction* HendelseButton = nullptr;
+    QAction* SkrivUtButton = nullptr;
+    QAction* KlippUtButton = nullptr;
+    QAction* KopierButton = nullptr;
+    QAction* LimInnButton = nullptr;
+    QAction* SlettButton = nullptr;
+    QAction* AngreButton = nullptr;
+    QAction* SeekButton = nullptr;
+    QAction* ErstattButton = nullptr;
+    QAction* Komprimer = nullptr;
+    QAction* Luft = nullptr;
+    QAction* RenumButton = nullptr;
+    QAction* TrigButton = nullptr;
+    QAction* AvsluttButton = nullptr;
+    TcpClientConfig TcpClient;
+
+    // ---- Document state.
+    bool Loading = false;
+    int32_t SearchPos = 0;
+    bool MaskOpen = false;
+    bool TekstFormat = true;
+    bool DOSFormat = false;
+    bool StoreBokstaver = true;
+    bool PrintFormatert = true;
+    int32_t FileStamp = -1;
+    std::string FileName;
+    std::string CurrentFolder;
+    std::unique_ptr<TRecentFileList> RecentFiles;
+    std::string HelpFile;
+    // The dialogs during which the change-on-disk test stays quiet (set by the program start).
+    std::vector<QPointer<QWidget>> ReloadQuietDialogs;
+
+    const std::vector<std::string>& Arguments() const { return arguments_; }
+    // Item index of MaskinBoks + 1; 0 when no machine is selected.
+    int CurrentMachine() const;
+
+    // ---- Shared operations.
+    void SetFileName(const std::string& name);
+    void SetFolder(const std::string& folder);
+    std::string MachineExtension() const;
+    bool QuerySave();
+    std::string LoadDocument(const std::string& fileName);
+    void SaveDocument(const std::string& fullFileName);
+    void UpdateEditCommands();
+    void HourglassOn();
+    void HourglassOff();
+    bool HourglassShown() const { return hourglass_; }
+    // Colouring after a load (syntax colouring).
+    void CheckSizeAndRecolour();
+
+public slots:
+    // Window.
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    bool FormCloseQuery();
+    void FormClose();
+    // Document files.
+    void Ny1Click();
+    void Aapne1Click();
+    void Liminnfil1Click();
+    void Lagre1Click();
+    void LagreSom1Click();
+    void Avslutt1Click();
+    void Fil1Click();
+    void ReopenClick(const std::string& fileName);
+    void ActivateApplication();
+    // Edit commands.
+    void RichEdit1SelectionChange();
+    void KlippUt1Click();
+    void Kopier1Click();
+    void Liminn1Click();
+    void Slett1Click();
+    void AngreClick();
+    // Machine selection and catalogue.
+    void MaskinBoksChange();
+    void Katalog1Click();
+    // Find and replace.
+    void Seek1Click();
+    void Erstatt1Click();
+    void FindDialog1Find();
+    void ReplaceDialog1Find();
+    void ReplaceDialog1Replace();
+    // Event log, help, configuration.
+    void HendelseButtonClick();
+    void Emnerihjelp1Click();
+    void OmProgrammetClick();
+    void KonfigureringClick();
+    // Text tools.
+    void Renummerering1Click();
+    void Komprimerprogram1Click();
+    void Luftprogram1Click();
+    // Syntax colouring and the text control's events.
+    void TekstFormateringClick();
+    void RichEdit1Change();
+    void RichEdit1KeyPress(char& key);
+    // Transfer.
+    void OverfoerClick();
+    void FTPoverfoeringClick();
+    void TCPoverfoeringClick();
+    // Calculators.
+    void TrigButtonClick();
+    void Rotering1Click();
+    // Printing.
+    void Skrivut1Click();
+    // Information window.
+    void Reklame1Click();
+
+    // Brings the window to the front for another instance's hand-over: restored when
+    // minimised, else raised and activated.
+    void BringToFront();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void FillMachines();
+    void MachineFromCommandLine();
+
+    std::vector<std::string> arguments_;
+    bool shown_ = false;
+    bool hourglass_ = false;
+    bool closed_ = false;
+};
+
+// The window caption after a name (empty: no file).
+std::string CaptionForFile(const std::string& name);
+// A command-line file argument in the DNC form of the document state: a native path becomes
+// "C:\..." (relative ones from the working folder), a DNC path stays as it is.
+std::string ArgumentToDncPath(const std::string& argument);

@@ -1,0 +1,658 @@
+#include "editor/TextControl.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "editor/DisplayFont.h"
+#include "editor/Prompter.h"
+
+namespace {
+using SB = QsciScintillaBase;
+
+// Upper-case fold of every Windows-1252 letter, for the case-blind find.
+const std::array<unsigned char, 256>& FoldTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            unsigned char u = static_cast<unsigned char>(c);
+            if (c >= 'a' && c <= 'z') u = static_cast<unsigned char>(c - 32);
+            else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) u = static_cast<unsigned char>(c - 32);
+            else if (c == 0x9A) u = 0x8A;  // š Š
+            else if (c == 0x9C) u = 0x8C;  // œ Œ
+            else if (c == 0x9E) u = 0x8E;  // ž Ž
+            else if (c == 0xFF) u = 0x9F;  // ÿ Ÿ
+            t[c] = u;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Turns CR LF, a lone CR and a lone LF into CR LF; every other byte stays. skipLf carries a
+// CR at the end of one piece over to the next.
+void NormaliseBreaks(std::string_view in, std::string& out, bool& skipLf) {
+    for (char c : in) {
+        if (c == '\r') {
+            out += "\r\n";
+            skipLf = true;
+        } else if (c == '\n') {
+            if (!skipLf) out += "\r\n";
+            skipLf = false;
+        } else {
+            out.push_back(c);
+            skipLf = false;
+        }
+    }
+}
+
+constexpr size_t kPiece = 1 << 20;
+TextControl::FormattedPrinter& Printer() {
+    static TextControl::FormattedPrinter printer;
+    return printer;
+}
+
+long ToBgr(uint32_t rgb) {
+    return static_cast<long>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+}
+}  // namespace
+
+TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
+    setUtf8(false);
+    Send(SB::SCI_SETCODEPAGE, 0);
+    Send(SB::SCI_SETEOLMODE, SB::SC_EOL_CRLF);
+    setEolMode(EolWindows);
+    Send(SB::SCI_SETLEXER, SB::SCLEX_CONTAINER);
+    Send(SB::SCI_SETMODEVENTMASK, SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT);
+    Send(SB::SCI_SETWRAPMODE, SB::SC_WRAP_NONE);
+    for (int m = 0; m < 5; ++m) Send(SB::SCI_SETMARGINWIDTHN, m, 0);
+    Send(SB::SCI_SETMARGINLEFT, 0, 2);
+    Send(SB::SCI_SETSCROLLWIDTH, 1);
+    Send(SB::SCI_SETSCROLLWIDTHTRACKING, 1);
+    Send(SB::SCI_SETHSCROLLBAR, 1);
+    Send(SB::SCI_SETVSCROLLBAR, 1);
+    Send(SB::SCI_SETTABWIDTH, 8);
+    Send(SB::SCI_SETUSETABS, 1);
+    Send(SB::SCI_SETCARETLINEVISIBLE, 0);
+    setFrameStyle(QFrame::NoFrame);
+    setAutoIndent(false);
+    setBraceMatching(NoBraceMatch);
+    setAutoCompletionSource(AcsNone);
+    styles_.push_back(TextStyle{});
+    ResetStyleDefinitions();
+    UnbindClipboardKeys();
+
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &TextControl::OnModified);
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TextControl::OnUpdateUi);
+}
+
+TextControl::~TextControl() = default;
+
+long TextControl::Send(unsigned int msg, unsigned long wParam, long lParam) const {
+    return SendScintilla(msg, wParam, lParam);
+}
+
+long TextControl::SendPtr(unsigned int msg, unsigned long wParam, const char* text) const {
+    return SendScintilla(msg, static_cast<uintptr_t>(wParam), text);
+}
+
+// ------------------------------------------------------------------ styles
+void TextControl::ResetStyleDefinitions() {
+    QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
+    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(SB::STYLE_DEFAULT),
+                  family.constData());
+    Send(SB::SCI_STYLESETSIZE, SB::STYLE_DEFAULT, fontSize_);
+    Send(SB::SCI_STYLESETFORE, SB::STYLE_DEFAULT, 0);
+    Send(SB::SCI_STYLESETBACK, SB::STYLE_DEFAULT, 0xFFFFFF);
+    Send(SB::SCI_STYLESETBOLD, SB::STYLE_DEFAULT, 0);
+    Send(SB::SCI_STYLESETITALIC, SB::STYLE_DEFAULT, 0);
+    Send(SB::SCI_STYLESETCHARACTERSET, SB::STYLE_DEFAULT, SB::SC_CHARSET_ANSI);
+    Send(SB::SCI_STYLECLEARALL);
+    for (size_t n = 0; n < styles_.size(); ++n) ApplyStyle(static_cast<int>(n));
+}
+
+void TextControl::ApplyStyle(int number) {
+    if (number < 0 || number >= static_cast<int>(styles_.size())) return;
+    if (number >= SB::STYLE_DEFAULT && number <= SB::STYLE_LASTPREDEFINED) return;
+    const TextStyle& s = styles_[static_cast<size_t>(number)];
+    QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
+    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(number), family.constData());
+    Send(SB::SCI_STYLESETFORE, static_cast<unsigned long>(number), ToBgr(s.rgb));
+    Send(SB::SCI_STYLESETBACK, static_cast<unsigned long>(number), 0xFFFFFF);
+    Send(SB::SCI_STYLESETBOLD, static_cast<unsigned long>(number), s.bold ? 1 : 0);
+    Send(SB::SCI_STYLESETITALIC, static_cast<unsigned long>(number), s.italic ? 1 : 0);
+    Send(SB::SCI_STYLESETSIZE, static_cast<unsigned long>(number), s.size > 0 ? s.size : fontSize_);
+    Send(SB::SCI_STYLESETCHARACTERSET, static_cast<unsigned long>(number), SB::SC_CHARSET_ANSI);
+}
+
+int TextControl::StyleFor(const TextStyle& style) {
+    for (size_t n = 0; n < styles_.size(); ++n) {
+        if (n >= static_cast<size_t>(SB::STYLE_DEFAULT) &&
+            n <= static_cast<size_t>(SB::STYLE_LASTPREDEFINED))
+            continue;
+        if (styles_[n] == style) return static_cast<int>(n);
+    }
+    // Numbers 32 to 39 are Scintilla's own (default, line numbers, braces, ...).
+    while (styles_.size() >= static_cast<size_t>(SB::STYLE_DEFAULT) &&
+           styles_.size() <= static_cast<size_t>(SB::STYLE_LASTPREDEFINED))
+        styles_.push_back(TextStyle{});
+    if (styles_.size() > 255) return 0;  // every number in use: plain text
+    styles_.push_back(style);
+    int number = static_cast<int>(styles_.size() - 1);
+    ApplyStyle(number);
+    return number;
+}
+
+void TextControl::SetStyle(int start, int length, int styleNumber) {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    length = std::clamp(length, 0, total - start);
+    if (length == 0) return;
+    Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0xFF);
+    Send(SB::SCI_SETSTYLING, static_cast<unsigned long>(length), styleNumber);
+    // No lexer styles this text: the whole of it counts as styled, so Scintilla does not
+    // keep asking for styles while drawing.
+    Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(total), 0xFF);
+}
+
+void TextControl::SetSelAttributes(const TextStyle& style) {
+    SetStyle(SelStart(), SelLength(), style);
+}
+
+TextStyle TextControl::StyleAt(int pos) const {
+    long n = Send(SB::SCI_GETSTYLEAT, static_cast<unsigned long>(std::max(pos, 0)));
+    if (n < 0 || n >= static_cast<long>(styles_.size())) return TextStyle{};
+    return styles_[static_cast<size_t>(n)];
+}
+
+void TextControl::ResetStyles() { SetStyle(0, TextLength(), 0); }
+
+void TextControl::SetFontSize(int points) {
+    if (points <= 0) points = 10;
+    fontSize_ = points;
+    ResetStyleDefinitions();
+}
+
+void TextControl::SetTextFont(const std::string& family) {
+    fontFamily_ = family.empty() ? "Courier New" : family;
+    ResetStyleDefinitions();
+}
+
+// ------------------------------------------------------------------ lines
+int TextControl::DocLineCount() const { return static_cast<int>(Send(SB::SCI_GETLINECOUNT)); }
+
+int TextControl::LineCount() const {
+    int n = DocLineCount();
+    if (n <= 0) return 0;
+    long lastStart = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(n - 1));
+    if (lastStart >= TextLength()) --n;  // the empty line after a final break, or no text
+    return n;
+}
+
+std::string TextControl::Line(int index) const {
+    if (index < 0 || index >= LineCount()) return std::string();
+    long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
+    long end = Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(index));
+    if (end <= start) return std::string();
+    const char* p = reinterpret_cast<const char*>(
+        Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
+    return p ? std::string(p, static_cast<size_t>(end - start)) : std::string();
+}
+
+void TextControl::ProgramChange(const std::function<void()>& change) {
+    ++silent_;
+    bool before = modified_;
+    Send(SB::SCI_SETUNDOCOLLECTION, 0);
+    change();
+    Send(SB::SCI_EMPTYUNDOBUFFER);
+    Send(SB::SCI_SETUNDOCOLLECTION, 1);
+    typingEnd_ = -1;
+    --silent_;
+    if (modified_ != before || changedInSilence_) {
+        changedInSilence_ = false;
+        if (!Updating() && silent_ == 0) emit TextChanged();
+    }
+}
+
+void TextControl::ReplaceRange(int start, int end, std::string_view bytes) {
+    Send(SB::SCI_SETTARGETSTART, static_cast<unsigned long>(start));
+    Send(SB::SCI_SETTARGETEND, static_cast<unsigned long>(end));
+    SendScintilla(SB::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.data());
+}
+
+static std::string Normalised(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    bool skip = false;
+    NormaliseBreaks(text, out, skip);
+    return out;
+}
+
+void TextControl::SetLine(int index, std::string_view text) {
+    if (index < 0 || index >= LineCount()) return;
+    ProgramChange([&] {
+        long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
+        long end = Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(index));
+        ReplaceRange(static_cast<int>(start), static_cast<int>(end), Normalised(text));
+    });
+}
+
+void TextControl::AddLine(std::string_view text) {
+    ProgramChange([&] {
+        std::string piece;
+        int len = TextLength();
+        if (len > 0) {
+            long lastStart = Send(SB::SCI_POSITIONFROMLINE,
+                                  static_cast<unsigned long>(DocLineCount() - 1));
+            if (lastStart < len) piece = "\r\n";  // the last line has no break yet
+        }
+        piece += Normalised(text);
+        piece += "\r\n";
+        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+    });
+}
+
+void TextControl::InsertLine(int index, std::string_view text) {
+    if (index >= LineCount()) {
+        AddLine(text);
+        return;
+    }
+    if (index < 0) index = 0;
+    ProgramChange([&] {
+        long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
+        std::string piece = Normalised(text) + "\r\n";
+        ReplaceRange(static_cast<int>(start), static_cast<int>(start), piece);
+    });
+}
+
+void TextControl::DeleteLine(int index) {
+    if (index < 0 || index >= LineCount()) return;
+    ProgramChange([&] {
+        long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(index));
+        long end = index + 1 < DocLineCount()
+                       ? Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(index + 1))
+                       : TextLength();
+        Send(SB::SCI_DELETERANGE, static_cast<unsigned long>(start), end - start);
+    });
+}
+
+void TextControl::Clear() {
+    ProgramChange([&] { Send(SB::SCI_CLEARALL); });
+    pendingCr_ = false;
+}
+
+void TextControl::AppendPiece(std::string_view bytes) {
+    std::string out;
+    out.reserve(std::min(bytes.size(), kPiece) + 2);
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t n = std::min(kPiece, bytes.size() - pos);
+        out.clear();
+        NormaliseBreaks(bytes.substr(pos, n), out, pendingCr_);
+        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(out.size()), out.data());
+        pos += n;
+    }
+}
+
+void TextControl::SetText(std::string_view bytes) {
+    ProgramChange([&] {
+        Send(SB::SCI_CLEARALL);
+        pendingCr_ = false;
+        if (bytes.size() > 4 * kPiece) Send(SB::SCI_ALLOCATE, bytes.size() + 1);
+        AppendPiece(bytes);
+        Send(SB::SCI_GOTOPOS, 0);
+    });
+}
+
+void TextControl::AppendText(std::string_view bytes) {
+    ProgramChange([&] { AppendPiece(bytes); });
+}
+
+void TextControl::SetAllLines(const std::vector<std::string>& lines) {
+    ProgramChange([&] {
+        Send(SB::SCI_CLEARALL);
+        pendingCr_ = false;
+        size_t total = 0;
+        for (const auto& l : lines) total += l.size() + 2;
+        if (total > 4 * kPiece) Send(SB::SCI_ALLOCATE, total + 1);
+        std::string piece;
+        piece.reserve(kPiece + 1024);
+        bool skip = false;
+        for (const auto& l : lines) {
+            skip = false;
+            NormaliseBreaks(l, piece, skip);
+            piece += "\r\n";
+            if (piece.size() >= kPiece) {
+                SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()),
+                              piece.data());
+                piece.clear();
+            }
+        }
+        if (!piece.empty())
+            SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+        Send(SB::SCI_GOTOPOS, 0);
+    });
+}
+
+std::string TextControl::Text() const {
+    int len = TextLength();
+    if (len == 0) return std::string();
+    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    return p ? std::string(p, static_cast<size_t>(len)) : std::string();
+}
+
+std::vector<std::string> TextControl::AllLines() const {
+    std::vector<std::string> lines;
+    int len = TextLength();
+    if (len == 0) return lines;
+    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    if (!p) return lines;
+    lines.reserve(static_cast<size_t>(DocLineCount()));
+    const char* end = p + len;
+    const char* s = p;
+    while (s < end) {
+        const char* e = static_cast<const char*>(std::memchr(s, '\n', static_cast<size_t>(end - s)));
+        if (!e) {
+            lines.emplace_back(s, static_cast<size_t>(end - s));
+            break;
+        }
+        const char* stop = (e > s && e[-1] == '\r') ? e - 1 : e;
+        lines.emplace_back(s, static_cast<size_t>(stop - s));
+        s = e + 1;
+    }
+    return lines;
+}
+
+int TextControl::TextLength() const { return static_cast<int>(Send(SB::SCI_GETLENGTH)); }
+
+void TextControl::Reserve(size_t bytes) { Send(SB::SCI_ALLOCATE, bytes + 1); }
+
+// ------------------------------------------------------------------ update bracket
+void TextControl::BeginUpdate() {
+    if (updateDepth_++ == 0) viewport()->setUpdatesEnabled(false);
+}
+
+void TextControl::EndUpdate() {
+    if (updateDepth_ == 0) return;
+    if (--updateDepth_ == 0) {
+        changedInSilence_ = false;
+        viewport()->setUpdatesEnabled(true);
+        viewport()->update();
+    }
+}
+
+void TextControl::SetRedraw(bool on) {
+    viewport()->setUpdatesEnabled(on);
+    if (on) viewport()->update();
+}
+
+void TextControl::Invalidate() { viewport()->update(); }
+
+// ------------------------------------------------------------------ selection
+int TextControl::SelStart() const { return static_cast<int>(Send(SB::SCI_GETSELECTIONSTART)); }
+
+int TextControl::SelLength() const {
+    return static_cast<int>(Send(SB::SCI_GETSELECTIONEND) - Send(SB::SCI_GETSELECTIONSTART));
+}
+
+void TextControl::SetSelection(int start, int length) {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    int end = std::clamp(start + std::max(length, 0), start, total);
+    Send(SB::SCI_SETSEL, static_cast<unsigned long>(start), end);
+}
+
+void TextControl::SetSelStart(int pos) { SetSelection(pos, 0); }
+
+void TextControl::SetSelLength(int length) { SetSelection(SelStart(), length); }
+
+std::string TextControl::SelText() const {
+    long start = Send(SB::SCI_GETSELECTIONSTART);
+    long end = Send(SB::SCI_GETSELECTIONEND);
+    if (end <= start) return std::string();
+    const char* p = reinterpret_cast<const char*>(
+        Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start));
+    return p ? std::string(p, static_cast<size_t>(end - start)) : std::string();
+}
+
+void TextControl::ReplaceSel(std::string_view text) {
+    ProgramChange([&] {
+        int start = SelStart();
+        std::string bytes = Normalised(text);
+        ReplaceRange(start, start + SelLength(), bytes);
+        int caret = start + static_cast<int>(bytes.size());
+        Send(SB::SCI_SETSEL, static_cast<unsigned long>(caret), caret);
+    });
+}
+
+void TextControl::SetHideSelection(bool hideWhenUnfocused) {
+    hideSelection_ = hideWhenUnfocused;
+    Send(SB::SCI_HIDESELECTION, (hideWhenUnfocused && !hasFocus()) ? 1 : 0);
+}
+
+void TextControl::focusInEvent(QFocusEvent* event) {
+    Send(SB::SCI_HIDESELECTION, 0);
+    QsciScintilla::focusInEvent(event);
+}
+
+void TextControl::focusOutEvent(QFocusEvent* event) {
+    QsciScintilla::focusOutEvent(event);
+    if (hideSelection_) Send(SB::SCI_HIDESELECTION, 1);
+}
+
+// ------------------------------------------------------------------ positions
+int TextControl::LineFromChar(int pos) const {
+    if (pos < 0) pos = SelStart();
+    return static_cast<int>(Send(SB::SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos)));
+}
+
+int TextControl::LineIndex(int line) const {
+    if (line < 0) line = LineFromChar(static_cast<int>(Send(SB::SCI_GETCURRENTPOS)));
+    if (line >= DocLineCount()) return -1;
+    return static_cast<int>(Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
+}
+
+int TextControl::FirstVisibleLine() const {
+    return static_cast<int>(Send(SB::SCI_GETFIRSTVISIBLELINE));
+}
+
+void TextControl::ScrollLines(int lines) { Send(SB::SCI_LINESCROLL, 0, lines); }
+
+// ------------------------------------------------------------------ find
+int TextControl::FindText(std::string_view what, int from, int length) const {
+    int total = TextLength();
+    if (what.empty() || from < 0 || from >= total) return -1;
+    int end = length < 0 ? total : static_cast<int>(std::min<long long>(total, 0LL + from + length));
+    int n = static_cast<int>(what.size());
+    if (end - from < n) return -1;
+    const char* p = reinterpret_cast<const char*>(
+        Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), end - from));
+    if (!p) return -1;
+    const auto& fold = FoldTable();
+    std::string needle(what);
+    for (auto& c : needle) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
+    const unsigned char first = static_cast<unsigned char>(needle[0]);
+    const int last = end - from - n;
+    for (int i = 0; i <= last; ++i) {
+        if (fold[static_cast<unsigned char>(p[i])] != first) continue;
+        int j = 1;
+        while (j < n && fold[static_cast<unsigned char>(p[i + j])] ==
+                            static_cast<unsigned char>(needle[static_cast<size_t>(j)]))
+            ++j;
+        if (j == n) return from + i;
+    }
+    return -1;
+}
+
+// ------------------------------------------------------------------ edit commands
+void TextControl::StartUserEdit(bool typing) {
+    // The undo buffer holds the user's last edit only: a run of typing at one place counts
+    // as one edit, everything else starts a new one.
+    bool continuing = typing && typingEnd_ >= 0 && SelLength() == 0 &&
+                      Send(SB::SCI_GETCURRENTPOS) == typingEnd_;
+    if (!continuing) Send(SB::SCI_EMPTYUNDOBUFFER);
+    if (!typing) typingEnd_ = -1;
+}
+
+bool TextControl::CanUndo() const {
+    return Send(SB::SCI_CANUNDO) != 0 || Send(SB::SCI_CANREDO) != 0;
+}
+
+void TextControl::Undo() {
+    typingEnd_ = -1;
+    if (Send(SB::SCI_CANUNDO)) Send(SB::SCI_UNDO);
+    else if (Send(SB::SCI_CANREDO)) Send(SB::SCI_REDO);
+}
+
+void TextControl::CopyToClipboard() const {
+    std::string text = SelText();
+    if (text.empty()) return;
+    QApplication::clipboard()->setText(FromCp1252(text));
+}
+
+void TextControl::CutToClipboard() {
+    if (SelLength() == 0) return;
+    CopyToClipboard();
+    ClearSelection();
+}
+
+void TextControl::ClearSelection() {
+    if (SelLength() == 0) return;
+    StartUserEdit(false);
+    Send(SB::SCI_CLEAR);
+}
+
+void TextControl::PasteFromClipboard() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data || !data->hasText()) return;
+    std::string bytes = Normalised(ToCp1252(data->text()));
+    StartUserEdit(false);
+    int start = SelStart();
+    Send(SB::SCI_BEGINUNDOACTION);
+    ReplaceRange(start, start + SelLength(), bytes);
+    Send(SB::SCI_ENDUNDOACTION);
+    Send(SB::SCI_GOTOPOS, static_cast<unsigned long>(start + static_cast<int>(bytes.size())));
+}
+
+bool TextControl::ClipboardHasText() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    return data && data->hasText() && !data->text().isEmpty();
+}
+
+QMimeData* TextControl::toMimeData(const QByteArray& text, bool rectangular) const {
+    auto* data = new QMimeData;
+    data->setText(FromCp1252(std::string_view(text.constData(), static_cast<size_t>(text.size()))));
+    (void)rectangular;
+    return data;
+}
+
+QByteArray TextControl::fromMimeData(const QMimeData* source, bool& rectangular) const {
+    rectangular = false;
+    std::string bytes = Normalised(ToCp1252(source->text()));
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void TextControl::UnbindClipboardKeys() {
+    // The window's menus own these keys (their handlers use the Windows-1252 clipboard and
+    // the single-level undo); Scintilla's own line commands on them are not wanted.
+    const int keys[] = {
+        Qt::CTRL | Qt::Key_X, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_V, Qt::CTRL | Qt::Key_Z,
+        Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_L, Qt::CTRL | Qt::Key_T,
+        Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::SHIFT | Qt::Key_L, Qt::CTRL | Qt::SHIFT | Qt::Key_T,
+        Qt::CTRL | Qt::SHIFT | Qt::Key_U, Qt::CTRL | Qt::SHIFT | Qt::Key_Z,
+        Qt::SHIFT | Qt::Key_Delete, Qt::CTRL | Qt::Key_Insert, Qt::SHIFT | Qt::Key_Insert,
+        Qt::ALT | Qt::Key_Backspace, Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace,
+        Qt::CTRL | Qt::SHIFT | Qt::Key_Delete};
+    for (int key : keys) {
+        for (QsciCommand* cmd : standardCommands()->commands()) {
+            if (cmd->key() == key) cmd->setKey(0);
+            if (cmd->alternateKey() == key) cmd->setAlternateKey(0);
+        }
+    }
+}
+
+// ------------------------------------------------------------------ keys and events
+void TextControl::TypeCharacter(char c) {
+    if (onKeyPress) onKeyPress(c);
+    if (c == 0 || isReadOnly()) return;
+    StartUserEdit(true);
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b != 0x7F && !(b >= 0x80 && b < 0xA0)) {
+        // Scintilla's own typing path: overtype, coalesced undo, caret kept in view.
+        QKeyEvent ev(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(b)));
+        QsciScintilla::keyPressEvent(&ev);
+    } else {
+        const char s[2] = {c, 0};
+        Send(SB::SCI_BEGINUNDOACTION);
+        SendScintilla(SB::SCI_REPLACESEL, s);
+        Send(SB::SCI_ENDUNDOACTION);
+    }
+    typingEnd_ = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+}
+
+void TextControl::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!text.isEmpty() && !mods && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
+        for (char c : ToCp1252(text)) TypeCharacter(c);
+        event->accept();
+        return;
+    }
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            if (!isReadOnly()) StartUserEdit(false);
+            break;
+        default:
+            break;
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+void TextControl::contextMenuEvent(QContextMenuEvent* event) {
+    if (popupMenu_) {
+        popupMenu_->exec(event->globalPos());
+        event->accept();
+        return;
+    }
+    QsciScintilla::contextMenuEvent(event);
+}
+
+void TextControl::OnModified(int, int modificationType, const char*, int, int, int, int, int,
+                             int, int) {
+    if (!(modificationType & (SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT))) return;
+    modified_ = true;
+    if (Updating() || silent_ > 0) {
+        changedInSilence_ = true;
+        return;
+    }
+    emit TextChanged();
+}
+
+void TextControl::OnUpdateUi(int updated) {
+    if (!(updated & SB::SC_UPDATE_SELECTION)) return;
+    if (Updating() || silent_ > 0) return;
+    emit SelectionChanged();
+}
+
+// ------------------------------------------------------------------ printing
+void TextControl::SetFormattedPrinter(FormattedPrinter printer) { Printer() = std::move(printer); }
+
+bool TextControl::PrintFormatted(const std::string& jobTitle) {
+    if (!Printer()) return false;
+    return Printer()(*this, jobTitle);
+}

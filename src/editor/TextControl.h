@@ -1,0 +1,173 @@
+#pragma once
+// The document's text control: QScintilla in 8-bit mode holding the Windows-1252 bytes of
+// the program exactly, with CR LF line breaks so that a character position counts a line
+// break as two. Every raw Scintilla message of the program lives in TextControl.cpp; the
+// windows speak to the text only through the operations below. Texts in and out are
+// Windows-1252 bytes in std::string.
+#include <Qsci/qsciscintilla.h>
+
+class QMenu;
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Attributes of a run of characters. rgb is 0xRRGGBB; size 0 means the default size.
+struct TextStyle {
+    uint32_t rgb = 0x000000;
+    bool bold = false;
+    bool italic = false;
+    int size = 0;
+    bool operator==(const TextStyle&) const = default;
+};
+
+class TextControl : public QsciScintilla {
+    Q_OBJECT
+public:
+    explicit TextControl(QWidget* parent = nullptr);
+    ~TextControl() override;
+
+    // ---- Line list. Lines are without their break; the text keeps CR LF between lines.
+    // An empty text has no lines; a text ending in a line break has no empty last line.
+    int LineCount() const;
+    std::string Line(int index) const;              // empty for an index outside the list
+    void SetLine(int index, std::string_view text);   // replaces the line's characters
+    void AddLine(std::string_view text);              // appends a line (and its break)
+    void InsertLine(int index, std::string_view text);  // before line index; at the end = add
+    void DeleteLine(int index);                       // the line with its break
+    void Clear();
+    // Fast whole-text access for loaders and tools. SetText takes the bytes of a text with
+    // any mix of CR LF, LF or CR line ends; each break is stored as CR LF, every other byte
+    // unchanged. Appending in pieces lets a loader stream a large file (a CR at the end of
+    // one piece and an LF at the start of the next make one break).
+    void SetText(std::string_view bytes);
+    void AppendText(std::string_view bytes);
+    void SetAllLines(const std::vector<std::string>& lines);  // each line gets CR LF
+    std::string Text() const;                    // the bytes, breaks as CR LF
+    std::vector<std::string> AllLines() const;   // Line(0) .. Line(LineCount() - 1)
+    int TextLength() const;                      // in character positions
+    // Reserves room for a text of this many bytes before a large load.
+    void Reserve(size_t bytes);
+
+    // ---- Update bracket of the line list: no repaint and no change or selection events
+    // between BeginUpdate and the matching EndUpdate (they nest).
+    void BeginUpdate();
+    void EndUpdate();
+    bool Updating() const { return updateDepth_ > 0; }
+
+    // ---- Selection, in character positions.
+    int SelStart() const;
+    int SelLength() const;
+    void SetSelStart(int pos);     // caret there, empty selection
+    void SetSelLength(int length);  // from the selection start
+    void SetSelection(int start, int length);
+    std::string SelText() const;
+    void ReplaceSel(std::string_view text);  // the program's replacement (not undoable)
+    void SetHideSelection(bool hideWhenUnfocused);
+    bool HideSelection() const { return hideSelection_; }
+
+    // ---- Positions and scrolling.
+    int LineFromChar(int pos) const;   // -1 gives the line of the selection start
+    int LineIndex(int line) const;     // first position of the line; -1 = caret line; -1 past the end
+    int FirstVisibleLine() const;
+    void ScrollLines(int lines);       // positive scrolls the text up
+
+    // ---- Find forward from a position without regard to case (every Windows-1252
+    // letter: "ø" finds "Ø"). length -1 searches to the end. Position of the match or -1.
+    int FindText(std::string_view what, int from, int length = -1) const;
+
+    // ---- Per-character attributes. StyleFor gives the style number for a set of
+    // attributes (made on first use); SetStyle gives a run of text that style.
+    int StyleFor(const TextStyle& style);
+    void SetStyle(int start, int length, int styleNumber);
+    void SetStyle(int start, int length, const TextStyle& style) {
+        SetStyle(start, length, StyleFor(style));
+    }
+    // The attributes of the selection: the run selected gets them.
+    void SetSelAttributes(const TextStyle& style);
+    TextStyle StyleAt(int pos) const;
+    // The default attributes: plain black text of the control's font and size.
+    void ResetStyles();                       // the whole text back to the default attributes
+    void SetFontSize(int points);             // the default and every style of default size
+    int FontSize() const { return fontSize_; }
+    void SetTextFont(const std::string& family);  // "Courier New" by default
+
+    // ---- Redraw.
+    void SetRedraw(bool on);
+    void Invalidate();
+
+    // ---- Edit commands. Undo is single-level: it undoes the user's last edit, and a
+    // second undo undoes the undo.
+    bool CanUndo() const;
+    void Undo();
+    void CutToClipboard();
+    void CopyToClipboard() const;
+    void PasteFromClipboard();
+    void ClearSelection();
+    static bool ClipboardHasText();
+
+    // ---- Modified flag: set by every change of the text, cleared only by the program.
+    // Attribute changes never set it.
+    bool Modified() const { return modified_; }
+    void SetModified(bool on) { modified_ = on; }
+
+    // ---- Key press: a typed character (a Windows-1252 byte) goes through this hook first;
+    // it may replace the character or set it to 0 to drop it.
+    std::function<void(char& key)> onKeyPress;
+
+    // ---- Formatted print of the whole content under a job title. The printing code
+    // installs the printer; without one nothing is printed and false is returned.
+    using FormattedPrinter = std::function<bool(TextControl& control, const std::string& title)>;
+    static void SetFormattedPrinter(FormattedPrinter printer);
+    bool PrintFormatted(const std::string& jobTitle);
+
+    // Sends one character as if typed (tests and the key path share it).
+    void TypeCharacter(char c);
+
+    // The pop-up menu of the text (owned by the window).
+    void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+
+signals:
+    void TextChanged();
+    void SelectionChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
+    QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
+
+private slots:
+    void OnModified(int position, int modificationType, const char* text, int length,
+                    int linesAdded, int line, int foldNow, int foldPrev, int token,
+                    int annotationLinesAdded);
+    void OnUpdateUi(int updated);
+
+private:
+    long Send(unsigned int msg, unsigned long wParam = 0, long lParam = 0) const;
+    long SendPtr(unsigned int msg, unsigned long wParam, const char* text) const;
+    int DocLineCount() const;  // Scintilla's count, including an empty last line
+    void ProgramChange(const std::function<void()>& change);
+    void ReplaceRange(int start, int end, std::string_view bytes);
+    void AppendPiece(std::string_view bytes);
+    void ResetStyleDefinitions();
+    void ApplyStyle(int number);
+    void UnbindClipboardKeys();
+    void StartUserEdit(bool typing);
+
+    int updateDepth_ = 0;
+    int silent_ = 0;                 // inside a change made by the program
+    bool changedInSilence_ = false;
+    QMenu* popupMenu_ = nullptr;
+    bool modified_ = false;
+    bool hideSelection_ = true;
+    bool pendingCr_ = false;   // AppendText: the last piece ended with a CR
+    int fontSize_ = 10;
+    std::string fontFamily_ = "Courier New";
+    std::vector<TextStyle> styles_;  // index = style number; 0 is the default
+    int typingEnd_ = -1;             // where the user's current run of typing ends
+};
