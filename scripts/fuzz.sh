@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in
+# fuzz-build/, seeds them with small generated inputs and runs each for FUZZ_SECONDS
+# (default 60; 0 only builds). Usage: scripts/fuzz.sh [TARGET ...]  (default: all in fuzz/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+OUT=fuzz-build
+SECONDS_EACH=${FUZZ_SECONDS:-60}
+CXX=${FUZZ_CXX:-clang++}
+mkdir -p "$OUT"
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in fuzz/*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
+
+sources_for() {
+  case "$1" in
+    DxfFuzz) echo src/settings/*.cpp src/convert/DXF.cpp src/convert/ESSI.cpp ;;
+    RtfFuzz) echo src/ui/RichText.cpp ;;
+    *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
+  esac
+}
+
+seed_DxfFuzz() {
+  local d=$1
+  printf '  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n0.0\r\n 20\r\n0.0\r\n 30\r\n0.0\r\n 11\r\n10.0\r\n 21\r\n0.0\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/line.dxf"
+  printf '  0\r\nCIRCLE\r\n 10\r\n20.0\r\n 20\r\n5.0\r\n 30\r\n0.0\r\n 40\r\n5.0\r\n  0\r\nEOF\r\n' > "$d/circle.dxf"
+  printf '  0\nARC\n100\nAcDbCircle\n 10\n5.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n100\nAcDbArc\n 50\n0.0\n 51\n90.0\n  0\nline\n 10\n10\n 20\n0\n 11\n1e308\n 21\n-0,5\n  0\nEOF\n' > "$d/arc.dxf"
+  printf '  0\r\nLINE\r\n 10\r\n1\r\n 30\r\n2\r\n 11\r\n3\r\n  0\r\nCIRCLE\r\n 10\r\n3\r\n 20\r\n0\r\n 40\r\n3\r\n  0\r\nARC\r\n 10\r\n0\r\n 40\r\n2\r\n 50\r\n180\r\n 51\r\n0\r\n' > "$d/mixed.dxf"
+}
+
+seed_RtfFuzz() {
+  local d=$1
+  printf '{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;}\\f0\\fs24 Hei \\b fet\\b0  \\i kursiv\\i0\\par\\cf1\\ul r\\'"'"'f8d\\ulnone\\line\\tab\\uc1\\u8364?\\par}' > "$d/basic.rtf"
+  printf '{\\rtf1{\\*\\generator x;}{\\info{\\title t}}{\\stylesheet{\\s0 Normal;}}\\pard\\qc\\fs48\\b Skarv\\b0\\par\\fs20 \\'"'"'c5pne {\\b\\i x}\\par}' > "$d/groups.rtf"
+  printf '{\\rtf1 {\\b unbalanced \\'"'"'e' > "$d/broken.rtf"
+}
+
+for t in "${targets[@]}"; do
+  [ -f "fuzz/$t.cpp" ] || { echo "fuzz.sh: no fuzz/$t.cpp" >&2; exit 2; }
+  # shellcheck disable=SC2046
+  "$CXX" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -Isrc -o "$OUT/$t" "fuzz/$t.cpp" $(sources_for "$t")
+  mkdir -p "$OUT/corpus/$t" "$OUT/seeds/$t"
+  "seed_$t" "$OUT/seeds/$t"
+  echo "fuzz.sh: built $OUT/$t"
+  if [ "$SECONDS_EACH" -gt 0 ]; then
+    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="$OUT/$t-" "$OUT/corpus/$t" "$OUT/seeds/$t"
+  fi
+done

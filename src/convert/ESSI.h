@@ -1,0 +1,37 @@
+#pragma once
+// The ESSI writer of the DXF conversion: statements for cutting machines, one per line,
+// moves as signed increments in tenths of the drawing unit. Only X and Y are used.
+#include <string>
+
+#include "convert/NcWriter.h"
+#include "settings/TextUtil.h"
+
+// The text of one ESSI value: v times 10 rounded to the nearest integer (halves to even),
+// with its sign always present; zero is "+" alone. False when v is not finite.
+bool EssiValue(double v, std::string& out);
+
+class EssiWriter : public NcWriter {
+public:
+    void BeginOutput(const std::string& ncPath, bool& ok) override;
+    void WriteLineEntity(const NcPoint& start, const NcPoint& end) override;
+    void WriteCircleEntity(const NcPoint& centre, double radius) override;
+    void WriteArcEntity(const NcPoint& start, const NcPoint& end, const NcPoint& centre) override;
+    void EndOutput(bool& ok) override;
+
+private:
+    bool Same(double ax, double ay, double bx, double by) const;
+    void Statement(const std::string& text);
+    void StartCut();
+    void Values(std::string& line, std::initializer_list<double> values);
+    void RapidMove(double dx, double dy);
+    void Cut(double dx, double dy);
+    void ArcCut(char sign, double dxEnd, double dyEnd, double dxCentre, double dyCentre);
+
+    TextFile file_;
+    bool* ok_ = nullptr;
+    bool dummyOk_ = false;
+    double x_ = 0;
+    double y_ = 0;
+    bool rapidOn_ = false;
+    bool cuttingOn_ = false;
+};
