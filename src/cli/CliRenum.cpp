@@ -1,0 +1,158 @@
+// skarv renum, compress and air: the text tools of the editor over a program file. The file
+// is read as the editor reads it (its lines as they stand, blank lines kept) and written
+// with CR LF line ends, by default back over itself through a temporary file.
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "nctools/CompressAir.h"
+#include "nctools/LineList.h"
+#include "nctools/Renum.h"
+#include "settings/MessageSink.h"
+#include "settings/Settings.h"
+
+namespace {
+inline constexpr const char* kLoadCaption = "Laste fil";
+inline constexpr const char* kLoadError = "Feil med lasting av ";
+inline constexpr const char* kSaveCaption = "Lagre fil";
+inline constexpr const char* kSaveError = "Feil med lagring av ";
+
+struct FileArgs {
+    std::string file;
+    std::string out;
+};
+
+bool LoadLines(const std::string& file, std::vector<std::string>& lines) {
+    std::string bytes;
+    if (!ReadAllBytes(file, bytes)) {
+        ShowMessageBox(kLoadCaption, kLoadError + file);
+        return false;
+    }
+    lines = SplitLines(bytes);
+    return true;
+}
+
+int SaveLines(const FileArgs& f, const std::vector<std::string>& lines) {
+    const std::string& target = f.out.empty() ? f.file : f.out;
+    if (!WriteAllBytes(target, JoinLinesCrLf(lines))) {
+        ShowMessageBox(kSaveCaption, kSaveError + target);
+        return 1;
+    }
+    return 0;
+}
+
+std::string Section(const CliContext& ctx) { return MachineSection(ctx.machine - 1); }
+
+bool ParseLineRange(const std::string& text, long long& first, long long& last) {
+    size_t dash = text.find('-');
+    if (dash == std::string::npos) return false;
+    int a, b;
+    if (!ParseCliInt(text.substr(0, dash), a) || !ParseCliInt(text.substr(dash + 1), b)) return false;
+    if (a < 1 || b < a) return false;
+    first = a - 1;
+    last = b - 1;
+    return true;
+}
+
+int Renum(CliContext& ctx) {
+    FileArgs f;
+    BlockModel model = ReadBlockModel(Section(ctx));
+    std::string start = DefaultStartText(model.heidenhain);
+    std::string step = DefaultStepText(model.heidenhain);
+    std::string max;
+    RenumRequest req;
+    const auto& a = ctx.args;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const std::string& s = a[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= a.size()) return false;
+            into = a[++i];
+            return true;
+        };
+        if (s == "--start") {
+            if (!value(start)) return UsageError("--start mangler verdi");
+        } else if (s == "--step") {
+            if (!value(step)) return UsageError("--step mangler verdi");
+        } else if (s == "--max") {
+            if (!value(max)) return UsageError("--max mangler verdi");
+        } else if (s == "--add") {
+            req.addBlockNo = true;
+        } else if (s == "--remove") {
+            req.removeBlockNo = true;
+        } else if (s == "--lines") {
+            std::string range;
+            if (!value(range)) return UsageError("--lines mangler verdi");
+            if (!ParseLineRange(range, req.first, req.last))
+                return UsageError("ugyldig linjeområde: " + range);
+            req.onlyMarked = true;
+        } else if (s == "-o") {
+            if (!value(f.out)) return UsageError("-o mangler verdi");
+        } else if (f.file.empty() && (s == "-" || s.empty() || s[0] != '-')) {
+            f.file = s;
+        } else {
+            return UsageError("ukjent argument: " + s);
+        }
+    }
+    if (f.file.empty()) return UsageError("renum tar en fil");
+    if (req.addBlockNo && req.removeBlockNo) return UsageError("--add og --remove utelukker hverandre");
+    if (!ParseRenumValues(start, step, max, req.values)) {
+        ShowMessageBox(kRenumCaption, kRenumBadValues);
+        return 1;
+    }
+    std::vector<std::string> lines;
+    if (!LoadLines(f.file, lines)) return 1;
+    RenumberText(lines, model, req);
+    return SaveLines(f, lines);
+}
+
+bool ParseFileArgs(const CliContext& ctx, const char* name, FileArgs& f, int& rc) {
+    const auto& a = ctx.args;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == "-o") {
+            if (i + 1 >= a.size()) {
+                rc = UsageError("-o mangler verdi");
+                return false;
+            }
+            f.out = a[++i];
+        } else if (f.file.empty() && (a[i] == "-" || a[i].empty() || a[i][0] != '-')) {
+            f.file = a[i];
+        } else {
+            rc = UsageError("ukjent argument: " + a[i]);
+            return false;
+        }
+    }
+    if (f.file.empty()) {
+        rc = UsageError(std::string(name) + " tar en fil");
+        return false;
+    }
+    return true;
+}
+
+int Compress(CliContext& ctx) {
+    FileArgs f;
+    int rc = 0;
+    if (!ParseFileArgs(ctx, "compress", f, rc)) return rc;
+    std::vector<std::string> lines;
+    if (!LoadLines(f.file, lines)) return 1;
+    CompressLines(lines);
+    return SaveLines(f, lines);
+}
+
+int Air(CliContext& ctx) {
+    FileArgs f;
+    int rc = 0;
+    if (!ParseFileArgs(ctx, "air", f, rc)) return rc;
+    char separator = ReadAirSeparator(Section(ctx));
+    std::vector<std::string> lines;
+    if (!LoadLines(f.file, lines)) return 1;
+    AirLines(lines, separator);
+    return SaveLines(f, lines);
+}
+}  // namespace
+
+SKARV_COMMAND("renum",
+              "[--machine N] renum FIL [--start N] [--step N] [--max N] [--add | --remove] "
+              "[--lines FØRSTE-SISTE] [-o UT]",
+              Renum);
+SKARV_COMMAND("compress", "[--machine N] compress FIL [-o UT]", Compress);
+SKARV_COMMAND("air", "[--machine N] air FIL [-o UT]", Air);
