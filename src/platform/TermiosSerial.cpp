@@ -183,6 +183,16 @@ bool TermiosSerial::Escape(EscapeFunction function) {
     if (fd_ < 0) return false;
     switch (function) {
     case EscapeFunction::SETXOFF:
+        // The port acts as if the machine had sent XOFF: only its XON lets the output go.
+        // Linux does not let a received XON lift a stop made by tcflow, so the watch for
+        // XON/XOFF moves here for the rest of the transfer.
+        if (dcb_.fOutX && !softwareFlow_) {
+            struct termios2 t;
+            if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+            t.c_iflag &= ~static_cast<tcflag_t>(IXON);
+            if (::ioctl(fd_, TCSETS2, &t) != 0) return false;
+            softwareFlow_ = true;
+        }
         if (softwareFlow_) {
             softwareStopped_ = true;
             return true;
@@ -281,6 +291,10 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, in
         while (queued > 0 && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
+            if (softwareFlow_) {
+                TakeInput();
+                if (softwareStopped_) break;  // the machine said stop: the rest comes back
+            }
         }
         if (queued > 0) {
             ::ioctl(fd_, TCFLSH, TCOFLUSH);

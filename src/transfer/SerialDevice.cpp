@@ -39,7 +39,7 @@ std::string SerialDevicePath(const std::string& name) {
     std::string n = name;
     if (n.rfind("\\\\.\\", 0) == 0) n = n.substr(4);
     if (n.empty()) return std::string();
-    if (n.find('/') != std::string::npos) return ResolvePath(n);
+    if (n.find_first_of("/\\") != std::string::npos) return ResolvePath(n);
     std::string upper = UpperCase1252(n);
     if (upper.size() > 3 && upper.compare(0, 3, "COM") == 0) {
         int number = 0;

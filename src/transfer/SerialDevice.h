@@ -98,7 +98,7 @@ SerialDeviceFactory SetSerialDeviceFactory(SerialDeviceFactory factory);
 std::unique_ptr<SerialDevice> CreateSerialDevice();
 
 // The native path of a port named the Windows way: "\\.\" before the name is dropped; a name
-// with "/" in it is a path (DNC or native, resolved without regard to case); "COMn" is
+// with "/" or "\" in it is a path (DNC or native, resolved without regard to case); "COMn" is
 // "/dev/COMn" when that exists (a shop can name its adapters so), else "/dev/ttyS" + (n - 1);
 // any other name is looked up in /dev. Empty when the name can name no device.
 std::string SerialDevicePath(const std::string& name);
