@@ -1,0 +1,378 @@
+#include "platform/TermiosSerial.h"
+
+// termios2 (arbitrary baud rates) comes from the kernel's own header, which cannot be mixed
+// with <termios.h>; everything here goes through ioctl.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <thread>
+
+namespace {
+struct StandardRate {
+    uint32_t rate;
+    tcflag_t code;
+};
+const StandardRate kRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+int MillisLeft(std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(std::min<long long>(left + 1, 1 << 30));
+}
+
+// The kernel cannot watch for a character of value 0 (it disables the function) and cannot
+// tell two equal characters apart.
+bool KernelCanFlow(const SerialDcb& d) {
+    return d.XonChar != 0 && d.XoffChar != 0 && d.XonChar != d.XoffChar;
+}
+}  // namespace
+
+TermiosSerial::~TermiosSerial() { Close(); }
+
+bool TermiosSerial::Open(const std::string& name) {
+    Close();
+    std::string path = SerialDevicePath(name);
+    if (path.empty()) return false;
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    ::ioctl(fd_, TIOCEXCL);                 // no sharing
+    ::ioctl(fd_, TCXONC, TCOON);            // a stop left from an earlier use is lifted
+    haveModemLines_ = true;
+    softwareFlow_ = softwareStopped_ = false;
+    pendingInput_.clear();
+    timeouts_ = CommTimeouts{};
+    return true;
+}
+
+bool TermiosSerial::SetupQueues(uint32_t, uint32_t) {
+    // The kernel's queues have a size of their own; there is nothing to reserve.
+    return fd_ >= 0;
+}
+
+bool TermiosSerial::GetState(SerialDcb& dcb) {
+    if (fd_ < 0) return false;
+    struct termios2 t;
+    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+    SerialDcb d = dcb_;
+    d.BaudRate = t.c_ospeed;
+    if ((t.c_cflag & CBAUD) != BOTHER) {
+        for (auto& r : kRates)
+            if ((t.c_cflag & CBAUD) == r.code) d.BaudRate = r.rate;
+    }
+    switch (t.c_cflag & CSIZE) {
+    case CS5: d.ByteSize = 5; break;
+    case CS6: d.ByteSize = 6; break;
+    case CS7: d.ByteSize = 7; break;
+    default: d.ByteSize = 8; break;
+    }
+    if (!(t.c_cflag & PARENB)) d.Parity = NOPARITY;
+    else if (t.c_cflag & CMSPAR) d.Parity = (t.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    else d.Parity = (t.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    d.StopBits = (t.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+    d.fParity = (t.c_iflag & INPCK) != 0;
+    d.fOutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    d.fOutX = (t.c_iflag & IXON) != 0 || (softwareFlow_ && dcb_.fOutX);
+    d.fInX = (t.c_iflag & IXOFF) != 0;
+    d.XonChar = t.c_cc[VSTART] ? t.c_cc[VSTART] : dcb_.XonChar;
+    d.XoffChar = t.c_cc[VSTOP] ? t.c_cc[VSTOP] : dcb_.XoffChar;
+    int lines = 0;
+    if (haveModemLines_ && ::ioctl(fd_, TIOCMGET, &lines) == 0) {
+        d.fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        if (!d.fOutxCtsFlow) d.fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    }
+    dcb = d;
+    return true;
+}
+
+bool TermiosSerial::SetState(const SerialDcb& d) {
+    if (fd_ < 0) return false;
+    struct termios2 t;
+    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+    if (d.BaudRate == 0) return false;
+    tcflag_t cflag = CREAD | CLOCAL;
+    switch (d.ByteSize) {
+    case 5: cflag |= CS5; break;
+    case 6: cflag |= CS6; break;
+    case 7: cflag |= CS7; break;
+    case 8: cflag |= CS8; break;
+    default: return false;
+    }
+    switch (d.Parity) {
+    case NOPARITY: break;
+    case ODDPARITY: cflag |= PARENB | PARODD; break;
+    case EVENPARITY: cflag |= PARENB; break;
+    case MARKPARITY: cflag |= PARENB | CMSPAR | PARODD; break;
+    case SPACEPARITY: cflag |= PARENB | CMSPAR; break;
+    default: return false;
+    }
+    switch (d.StopBits) {
+    case ONESTOPBIT: break;
+    case ONE5STOPBITS:  // 1.5 stop bits exist only with 5 data bits, where CSTOPB means them
+    case TWOSTOPBITS: cflag |= CSTOPB; break;
+    default: return false;
+    }
+    // Linux has one switch for RTS and CTS handshake; it follows the output side.
+    if (d.fOutxCtsFlow) cflag |= CRTSCTS;
+    tcflag_t code = BOTHER;
+    for (auto& r : kRates)
+        if (r.rate == d.BaudRate) code = r.code;
+    cflag |= code;
+    t.c_cflag = cflag;
+    t.c_ospeed = t.c_ispeed = d.BaudRate;
+    // Raw bytes: no echo, no line editing, no translation, no signals.
+    t.c_lflag = 0;
+    t.c_oflag = 0;
+    t.c_iflag = IGNBRK;
+    if (d.fParity) t.c_iflag |= INPCK;
+    bool kernelFlow = KernelCanFlow(d);
+    if (kernelFlow) {
+        if (d.fOutX) t.c_iflag |= IXON;
+        if (d.fInX) t.c_iflag |= IXOFF;
+        t.c_cc[VSTART] = d.XonChar;
+        t.c_cc[VSTOP] = d.XoffChar;
+    }
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (::ioctl(fd_, TCSETS2, &t) != 0) return false;
+    softwareFlow_ = !kernelFlow && d.fOutX;
+    if (!softwareFlow_) softwareStopped_ = false;
+    dcb_ = d;
+    SetModemLine(TIOCM_DTR, d.fDtrControl != DTR_CONTROL_DISABLE);
+    if (!d.fOutxCtsFlow) SetModemLine(TIOCM_RTS, d.fRtsControl != RTS_CONTROL_DISABLE);
+    return true;
+}
+
+bool TermiosSerial::SetModemLine(int line, bool on) {
+    if (fd_ < 0) return false;
+    if (!haveModemLines_) return true;
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) != 0) {
+        // A pseudo-terminal has no modem lines; that is no fault of the port.
+        if (errno == ENOTTY || errno == EINVAL) {
+            haveModemLines_ = false;
+            return true;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool TermiosSerial::DsrLow() {
+    if (!haveModemLines_ || !dcb_.fOutxDsrFlow) return false;
+    int lines = 0;
+    if (::ioctl(fd_, TIOCMGET, &lines) != 0) {
+        haveModemLines_ = false;
+        return false;
+    }
+    return (lines & TIOCM_DSR) == 0;
+}
+
+bool TermiosSerial::Escape(EscapeFunction function) {
+    if (fd_ < 0) return false;
+    switch (function) {
+    case EscapeFunction::SETXOFF:
+        // The port acts as if the machine had sent XOFF: only its XON lets the output go.
+        // Linux does not let a received XON lift a stop made by tcflow, so the watch for
+        // XON/XOFF moves here for the rest of the transfer.
+        if (dcb_.fOutX && !softwareFlow_) {
+            struct termios2 t;
+            if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+            t.c_iflag &= ~static_cast<tcflag_t>(IXON);
+            if (::ioctl(fd_, TCSETS2, &t) != 0) return false;
+            softwareFlow_ = true;
+        }
+        if (softwareFlow_) {
+            softwareStopped_ = true;
+            return true;
+        }
+        return ::ioctl(fd_, TCXONC, TCOOFF) == 0;
+    case EscapeFunction::SETXON:
+        if (softwareFlow_) {
+            softwareStopped_ = false;
+            return true;
+        }
+        return ::ioctl(fd_, TCXONC, TCOON) == 0;
+    case EscapeFunction::SETRTS: return SetModemLine(TIOCM_RTS, true);
+    case EscapeFunction::CLRRTS: return SetModemLine(TIOCM_RTS, false);
+    case EscapeFunction::SETDTR: return SetModemLine(TIOCM_DTR, true);
+    case EscapeFunction::CLRDTR: return SetModemLine(TIOCM_DTR, false);
+    }
+    return false;
+}
+
+bool TermiosSerial::SetTimeouts(const CommTimeouts& timeouts) {
+    if (fd_ < 0) return false;
+    timeouts_ = timeouts;
+    return true;
+}
+
+void TermiosSerial::WaitUntil(Clock::time_point deadline) {
+    auto now = Clock::now();
+    if (deadline > now) std::this_thread::sleep_until(deadline);
+}
+
+void TermiosSerial::TakeInput() {
+    char buf[256];
+    for (;;) {
+        ssize_t got = ::read(fd_, buf, sizeof buf);
+        if (got <= 0) return;
+        for (ssize_t i = 0; i < got; ++i) {
+            auto c = static_cast<uint8_t>(buf[i]);
+            if (c == dcb_.XoffChar && (c != dcb_.XonChar || !softwareStopped_)) softwareStopped_ = true;
+            else if (c == dcb_.XonChar) softwareStopped_ = false;
+            else pendingInput_.push_back(static_cast<char>(c));
+        }
+    }
+}
+
+bool TermiosSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, int32_t maxWaitMs) {
+    written = 0;
+    if (fd_ < 0) return false;
+    if (n == 0) return true;
+    uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * n + timeouts_.WriteTotalTimeoutConstant;
+    bool unlimited = total == 0;
+    if (maxWaitMs >= 0 && (unlimited || uint64_t(maxWaitMs) < total)) {
+        total = static_cast<uint64_t>(maxWaitMs);
+        unlimited = false;
+    }
+    const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
+    uint32_t accepted = 0;  // taken by the driver
+    bool dead = false;
+    while (accepted < n) {
+        if (softwareFlow_) TakeInput();
+        bool held = (softwareFlow_ && softwareStopped_) || DsrLow();
+        if (!held) {
+            uint32_t chunk = n - accepted;
+            ssize_t r = ::write(fd_, data + accepted, chunk);
+            if (r > 0) {
+                accepted += static_cast<uint32_t>(r);
+                continue;
+            }
+            if (r < 0 && errno != EAGAIN && errno != EINTR) {
+                dead = true;  // the line is gone (a hang-up, a pulled adapter)
+                break;
+            }
+        }
+        if (Clock::now() >= deadline) break;
+        if (held) {
+            // Held by the software XOFF or by DSR: look again shortly.
+            auto step = std::min(deadline, Clock::now() + std::chrono::milliseconds(2));
+            if (softwareFlow_) {
+                struct pollfd p{fd_, POLLIN, 0};
+                ::poll(&p, 1, std::max(1, MillisLeft(step)));
+            } else {
+                std::this_thread::sleep_until(step);
+            }
+            continue;
+        }
+        struct pollfd p{fd_, static_cast<short>(POLLOUT | (softwareFlow_ ? POLLIN : 0)), 0};
+        int pr = ::poll(&p, 1, unlimited ? -1 : MillisLeft(deadline));
+        if (pr > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) {
+            dead = true;
+            break;
+        }
+    }
+    // What the driver accepted has not necessarily left the port: wait for its queue to drain
+    // within the timeout, then take back what is still in it.
+    int queued = 0;
+    if (!dead && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        while (queued > 0 && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
+            if (softwareFlow_) {
+                TakeInput();
+                if (softwareStopped_) break;  // the machine said stop: the rest comes back
+            }
+        }
+        if (queued > 0) {
+            ::ioctl(fd_, TCFLSH, TCOFLUSH);
+            accepted -= std::min<uint32_t>(accepted, static_cast<uint32_t>(queued));
+        }
+    }
+    written = accepted;
+    if (dead) {
+        // A dead line behaves like a silent one: the call uses up its timeout rather than
+        // returning at once, so a caller that retries does not spin.
+        if (!unlimited) WaitUntil(deadline);
+        else std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return false;
+    }
+    return true;
+}
+
+bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
+    got = false;
+    if (fd_ < 0) return false;
+    uint64_t total = uint64_t(timeouts_.ReadTotalTimeoutMultiplier) + timeouts_.ReadTotalTimeoutConstant;
+    if (total == 0 && timeouts_.ReadIntervalTimeout == 0xFFFFFFFFu) total = 0;  // return at once
+    else if (total == 0) total = UINT64_MAX;                                   // no timeout
+    const bool unlimited = total == UINT64_MAX;
+    const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
+    for (;;) {
+        if (softwareFlow_) TakeInput();
+        while (!pendingInput_.empty()) {
+            auto c = static_cast<uint8_t>(pendingInput_.front());
+            pendingInput_.erase(0, 1);
+            if (c == 0 && dcb_.fNull) continue;
+            byte = c;
+            got = true;
+            return true;
+        }
+        if (!softwareFlow_) {
+            uint8_t c;
+            ssize_t r = ::read(fd_, &c, 1);
+            if (r == 1) {
+                if (c == 0 && dcb_.fNull) continue;
+                byte = c;
+                got = true;
+                return true;
+            }
+            if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
+                // The line is gone: wait out the timeout as a silent line would.
+                if (!unlimited) WaitUntil(deadline);
+                else std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                return false;
+            }
+        }
+        int left = unlimited ? -1 : MillisLeft(deadline);
+        if (!unlimited && Clock::now() >= deadline) return true;  // timed out
+        struct pollfd p{fd_, POLLIN, 0};
+        int pr = ::poll(&p, 1, left);
+        if (pr < 0 && errno == EINTR) return true;  // a signal ends the wait like a timeout
+        if (pr > 0 && (p.revents & (POLLERR | POLLNVAL))) {
+            if (!unlimited) WaitUntil(deadline);
+            return false;
+        }
+        if (pr > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
+            if (!unlimited) WaitUntil(deadline);
+            return false;
+        }
+    }
+}
+
+void TermiosSerial::Close() {
+    if (fd_ < 0) return;
+    // Output still queued in the driver (held by flow control) is dropped, so that the close
+    // does not wait for a machine that holds XOFF.
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) ::ioctl(fd_, TCFLSH, TCOFLUSH);
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void InstallTermiosSerial() {
+    SetSerialDeviceFactory([] { return std::unique_ptr<SerialDevice>(new TermiosSerial()); });
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The serial device under a port: open, queue setup, the line state as a device control
+// record, escape functions, timeouts, write, read of one byte, close. The real one works on
+// termios (src/platform/TermiosSerial); tests put a recorder in its place.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// Parity values of SerialDcb::Parity.
+inline constexpr uint8_t NOPARITY = 0;
+inline constexpr uint8_t ODDPARITY = 1;
+inline constexpr uint8_t EVENPARITY = 2;
+inline constexpr uint8_t MARKPARITY = 3;
+inline constexpr uint8_t SPACEPARITY = 4;
+// Stop-bit values of SerialDcb::StopBits.
+inline constexpr uint8_t ONESTOPBIT = 0;
+inline constexpr uint8_t ONE5STOPBITS = 1;
+inline constexpr uint8_t TWOSTOPBITS = 2;
+// fDtrControl and fRtsControl values.
+inline constexpr uint8_t DTR_CONTROL_DISABLE = 0;
+inline constexpr uint8_t DTR_CONTROL_ENABLE = 1;
+inline constexpr uint8_t DTR_CONTROL_HANDSHAKE = 2;
+inline constexpr uint8_t RTS_CONTROL_DISABLE = 0;
+inline constexpr uint8_t RTS_CONTROL_ENABLE = 1;
+inline constexpr uint8_t RTS_CONTROL_HANDSHAKE = 2;
+inline constexpr uint8_t RTS_CONTROL_TOGGLE = 3;
+
+// The line settings of a port.
+struct SerialDcb {
+    uint32_t BaudRate = 9600;
+    // The flag word.
+    bool fBinary = true;
+    bool fParity = false;
+    bool fOutxCtsFlow = false;   // output held while CTS is low
+    bool fOutxDsrFlow = false;   // output held while DSR is low
+    uint8_t fDtrControl = DTR_CONTROL_ENABLE;
+    bool fDsrSensitivity = false;
+    bool fTXContinueOnXoff = false;
+    bool fOutX = false;          // output stops on XoffChar, resumes on XonChar
+    bool fInX = false;           // XoffChar/XonChar sent when the input queue fills/drains
+    bool fErrorChar = false;
+    bool fNull = false;          // received NUL bytes are dropped
+    uint8_t fRtsControl = RTS_CONTROL_ENABLE;
+    bool fAbortOnError = false;
+    uint16_t XonLim = 2048;
+    uint16_t XoffLim = 512;
+    uint8_t ByteSize = 8;
+    uint8_t Parity = NOPARITY;
+    uint8_t StopBits = ONESTOPBIT;
+    uint8_t XonChar = 0x11;
+    uint8_t XoffChar = 0x13;
+    uint8_t ErrorChar = 0;
+    uint8_t EofChar = 0;
+    uint8_t EvtChar = 0;
+
+    // Clears the whole flag word.
+    void ClearFlags();
+};
+
+// Timeouts in milliseconds. A read of n bytes gives up after
+// ReadTotalTimeoutMultiplier * n + ReadTotalTimeoutConstant (or after ReadIntervalTimeout of
+// silence between bytes); a write of n bytes after
+// WriteTotalTimeoutMultiplier * n + WriteTotalTimeoutConstant. All zero: no timeout.
+struct CommTimeouts {
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+enum class EscapeFunction { SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6 };
+
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    // Opens the named port for reading and writing, not shared. False when it cannot be opened.
+    virtual bool Open(const std::string& name) = 0;
+    virtual bool SetupQueues(uint32_t inQueue, uint32_t outQueue) = 0;
+    virtual bool GetState(SerialDcb& dcb) = 0;
+    virtual bool SetState(const SerialDcb& dcb) = 0;
+    virtual bool Escape(EscapeFunction function) = 0;
+    virtual bool SetTimeouts(const CommTimeouts& timeouts) = 0;
+    // Writes n bytes within the write timeout (or within maxWaitMs when that is shorter and not
+    // negative). written is what left the port; a timeout is not a failure. False on a failure
+    // of the device; written is then what went out before it.
+    virtual bool Write(const uint8_t* data, uint32_t n, uint32_t& written, int32_t maxWaitMs = -1) = 0;
+    // Reads one byte within the read timeout. got is false on a timeout; false on a failure.
+    virtual bool ReadByte(uint8_t& byte, bool& got) = 0;
+    virtual void Close() = 0;
+};
+
+// How ports are made: the program installs the termios one, tests their own. Without one,
+// no port can be opened.
+using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
+SerialDeviceFactory SetSerialDeviceFactory(SerialDeviceFactory factory);
+std::unique_ptr<SerialDevice> CreateSerialDevice();
+
+// The native path of a port named the Windows way: "\\.\" before the name is dropped; a name
+// with "/" or "\" in it is a path (DNC or native, resolved without regard to case); "COMn" is
+// "/dev/COMn" when that exists (a shop can name its adapters so), else "/dev/ttyS" + (n - 1);
+// any other name is looked up in /dev. Empty when the name can name no device.
+std::string SerialDevicePath(const std::string& name);

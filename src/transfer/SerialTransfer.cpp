@@ -1,0 +1,193 @@
+#include "transfer/SerialTransfer.h"
+
+#include <chrono>
+#include <thread>
+
+#include "settings/MessageSink.h"
+#include "transfer/EditCom.h"
+
+namespace {
+// Waiting for the cancel with the port kept open: a short sleep per pass keeps the wait from
+// taking a processor.
+constexpr auto kIdlePass = std::chrono::milliseconds(5);
+
+void ShowOpenFailed(const std::string& device) {
+    ShowMessageBox(std::string(kOpenCaptionPrefix) + device, kOpenFailedText);
+}
+
+bool IsStarLine(const std::string& s) { return !s.empty() && s[0] == '*'; }
+}  // namespace
+
+std::string ReadPortDevice() { return ReadIniString(kEditorSection, "Port", kDefaultPort); }
+
+bool IsSerialDevice(const std::string& device) { return device.find("COM") != std::string::npos; }
+
+std::string PortSettingsSection(const std::string& device, const std::string& machineSection) {
+    if (ReadIniBool(kEditorSection, "MaskinPort", false))
+        return ReadIniString(machineSection, "Port", device);
+    return device;
+}
+
+int ReadThreadPriority() {
+    int p = ReadIniInt(kEditorSection, "ThreadPriority", 5);
+    return (p >= 0 && p <= 6) ? p : 5;
+}
+
+int32_t WholeProgramStartIndex(const std::vector<std::string>& lines) {
+    CharSet set;
+    ReadIniCharSet(kEditorSection, "FjernLinje", "", set);
+    if (set.none()) return 0;
+    int32_t i = 0;
+    while (i < static_cast<int32_t>(lines.size()) &&
+           (lines[i].empty() || set.test(static_cast<uint8_t>(lines[i][0]))))
+        ++i;
+    return i;
+}
+
+SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t startIndex,
+                             std::string startSequence, const std::string& portSection,
+                             const std::atomic<bool>& abortTransfer,
+                             std::atomic<int32_t>& linesQueued,
+                             const std::function<bool()>& terminated) {
+    std::string device = ReadPortDevice();
+    TComPort port;
+    bool ok = false;
+    OpenComPort(portSection, device, true, ok, port);
+    if (!ok) {
+        // The old thread ended here without a word; the user is told, as the dialog's own
+        // loop does.
+        ShowOpenFailed(device);
+        return SendResult::OpenFailed;
+    }
+    if (!startSequence.empty()) startSequence += port.Eob;
+    std::string block = ReadIniString(kEditorSection, "StartKode", "", true) + startSequence;
+    int32_t batch = ReadIniInt(kEditorSection, "SendLinjer", 1);
+    if (batch < 1) batch = 1;
+
+    int32_t index = startIndex < 0 ? 0 : startIndex;
+    bool finished = false;
+    for (;;) {
+        WriteComBlock(port, block);
+        if (block.empty()) {
+            const auto count = static_cast<int32_t>(lines.size());
+            finished = index >= count;
+            // Lines that begin with "*" are never sent: they are taken and left out, and do not
+            // count towards the batch.
+            int32_t left = batch;
+            while (left > 0 && index < count) {
+                const std::string& line = lines[static_cast<size_t>(index)];
+                ++index;
+                linesQueued.store(index, std::memory_order_relaxed);
+                if (IsStarLine(line)) continue;
+                block += line;
+                block += port.Eob;
+                --left;
+            }
+        }
+        if (abortTransfer.load(std::memory_order_relaxed) || finished || (terminated && terminated()))
+            break;
+    }
+    SendResult result = SendResult::Cancelled;
+    if (finished) {
+        result = SendResult::Finished;
+        block = ReadIniString(kEditorSection, "StoppKode", "", true);
+        WriteComBlock(port, block);
+        int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
+        if (trailer > 0) {
+            block.assign(static_cast<size_t>(trailer), '\0');
+            WriteComBlock(port, block);
+        }
+        if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
+            while (!abortTransfer.load(std::memory_order_relaxed) && !(terminated && terminated()))
+                std::this_thread::sleep_for(kIdlePass);
+        }
+    }
+    CloseComPort(port);
+    return result;
+}
+
+SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t startIndex,
+                                 std::string startSequence, const std::string& portSection,
+                                 const std::string& device, const DialogLoopHooks& hooks) {
+    auto pump = [&] {
+        if (hooks.processMessages) hooks.processMessages();
+    };
+    auto aborted = [&] { return hooks.aborted && hooks.aborted(); };
+    TComPort port;
+    bool ok = false;
+    OpenComPort(portSection, device, true, ok, port);
+    if (!ok) {
+        ShowOpenFailed(device);
+        return SendResult::OpenFailed;
+    }
+    if (hooks.disableCommands) hooks.disableCommands();
+    if (!startSequence.empty()) startSequence += port.Eob;
+    std::string block = ReadIniString(kEditorSection, "StartKode", "", true) + startSequence;
+
+    int32_t index = startIndex < 0 ? 0 : startIndex;
+    const auto count = static_cast<int32_t>(lines.size());
+    bool finished = false;
+    auto takeLine = [&] {
+        if (index >= count) {
+            finished = true;
+            block.clear();  // a last line that begins with "*" is dropped here
+        } else {
+            block = lines[static_cast<size_t>(index)] + port.Eob;
+            ++index;
+        }
+    };
+    for (;;) {
+        WriteComBlock(port, block);
+        pump();
+        if (!aborted() && block.empty()) {
+            takeLine();
+            while (!finished && IsStarLine(block)) takeLine();
+            if (!finished && hooks.selectLine) hooks.selectLine(index);
+        }
+        if (aborted() || finished) break;
+    }
+    if (hooks.hideSelection) hooks.hideSelection();
+    // Unlike the thread, the stop code and the trailer go out after a cancel too.
+    block = ReadIniString(kEditorSection, "StoppKode", "", true);
+    WriteComBlock(port, block);
+    int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
+    if (trailer > 0) {
+        block.assign(static_cast<size_t>(trailer), '\0');
+        WriteComBlock(port, block);
+    }
+    if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
+        while (!aborted()) {
+            std::this_thread::sleep_for(kIdlePass);
+            pump();
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    CloseComPort(port);
+    return finished ? SendResult::Finished : SendResult::Cancelled;
+}
+
+bool ReceiveProgram(const std::string& portSection, const std::string& device,
+                    const DialogLoopHooks& hooks) {
+    TComPort port;
+    bool ok = false;
+    OpenComPort(portSection, device, false, ok, port);
+    if (!ok) {
+        ShowOpenFailed(device);
+        return false;
+    }
+    if (hooks.disableCommands) hooks.disableCommands();
+    bool arrived = false;
+    for (;;) {
+        std::string line;
+        bool done = false;
+        ReadComLine(port, line, done);
+        if (hooks.processMessages) hooks.processMessages();
+        if (!line.empty()) {
+            if (hooks.lineReceived) hooks.lineReceived(line);
+            arrived = true;
+        }
+        if ((hooks.aborted && hooks.aborted()) || (done && arrived)) break;
+    }
+    CloseComPort(port);
+    return true;
+}

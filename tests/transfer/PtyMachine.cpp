@@ -1,0 +1,101 @@
+#include "PtyMachine.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/TermiosSerial.h"
+
+PtyMachine::PtyMachine() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        throw std::runtime_error("posix_openpt");
+    slave_ = ::ptsname(master_);
+    slaveHold_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY);
+    link_ = dir_.File("COM1");
+    if (::symlink(slave_.c_str(), link_.c_str()) != 0) throw std::runtime_error("symlink");
+    lastArrival_ = std::chrono::steady_clock::now();
+    reader_ = std::thread([this] { ReadLoop(); });
+}
+
+PtyMachine::~PtyMachine() {
+    stop_ = true;
+    reader_.join();
+    if (master_ >= 0) ::close(master_);
+    if (slaveHold_ >= 0) ::close(slaveHold_);
+}
+
+void PtyMachine::ReadLoop() {
+    char buf[65536];
+    while (!stop_) {
+        int fd;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            fd = master_;
+        }
+        if (fd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        struct pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.append(buf, static_cast<size_t>(n));
+            lastArrival_ = std::chrono::steady_clock::now();
+            arrived_.notify_all();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+}
+
+std::string PtyMachine::Received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+bool PtyMachine::WaitForBytes(size_t n, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, timeout, [&] { return received_.size() >= n; });
+}
+
+std::string PtyMachine::WaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto now = std::chrono::steady_clock::now();
+        if (now - lastArrival_ >= quiet || now >= end) return received_;
+    }
+}
+
+void PtyMachine::Send(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+}
+
+void PtyMachine::CloseMaster() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+    if (slaveHold_ >= 0) ::close(slaveHold_);
+    slaveHold_ = -1;
+}
+
+namespace {
+SerialDeviceFactory g_previous;
+}
+ScopedTermiosPorts::ScopedTermiosPorts() {
+    g_previous = SetSerialDeviceFactory({});
+    InstallTermiosSerial();
+}
+ScopedTermiosPorts::~ScopedTermiosPorts() { SetSerialDeviceFactory(g_previous); }
