@@ -1,0 +1,21 @@
+#pragma once
+// The main window's print command (menu item "Skriv &ut" and the tool button "Skriv ut"):
+// the print dialog from the menu item only, then the formatted print through the text
+// control or the plain print in one to three columns, and the printer selection again.
+#include <QPrinter>
+#include <functional>
+
+#include "print/Clock.h"
+#include "print/Utskrift.h"
+
+// The text control's formatted print of the whole document onto the printer; false, or an
+// exception, when it failed.
+using FormattedPrint = std::function<bool(QPrinter& printer)>;
+
+// The clock whose dates follow the system's short date format (QLocale::system()).
+const Clock& LocaleClock();
+
+// Runs the command; fromMenu shows the print dialog first (cancel: nothing happens).
+// Returns true when something was printed.
+bool RunSkrivut(const PrintCommand& command, bool fromMenu, const FormattedPrint& printFormatted,
+                const Clock& clock = LocaleClock());
