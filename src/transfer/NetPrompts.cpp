@@ -4,8 +4,10 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QThread>
+#include <memory>
 
 #include "editor/Prompter.h"
+#include "settings/MessageSink.h"
 
 TcpTransferUi PrompterTcpUi(std::function<void()> clearModified) {
     TcpTransferUi ui;
@@ -37,4 +39,27 @@ void PauseRepainting(int ms) {
         RepaintWhileWaiting();
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(20, ms - timer.elapsed() + 1)));
     }
+}
+
+bool FtpTransferCommand(TFtpKlientModul& ftp, int machineIndex,
+                        const std::vector<std::string>& lines, const std::string& fileName) {
+    // The error box of a failed step shows with the normal cursor: the hourglass is lifted
+    // while it is up.
+    auto previous = std::make_shared<MessageSinkFn>();
+    *previous = SetMessageSink([previous](const std::string& caption, const std::string& text) {
+        QApplication::restoreOverrideCursor();
+        if (*previous) {
+            (*previous)(caption, text);
+        } else {
+            MessageSinkFn mine = SetMessageSink({});
+            ShowMessageBox(caption, text);
+            SetMessageSink(std::move(mine));
+        }
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    });
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    bool ok = FtpUploadText(ftp, machineIndex, lines, fileName);
+    QApplication::restoreOverrideCursor();
+    SetMessageSink(std::move(*previous));
+    return ok;
 }

@@ -3,7 +3,10 @@
 // hourglass, and repainting while a transfer waits on the network.
 #include <QtGlobal>
 #include <functional>
+#include <string>
+#include <vector>
 
+#include "transfer/FtpKli.h"
 #include "transfer/TcpTransfer.h"
 
 // Warnings and the server's reply through GetPrompter(), the question Yes/No with No as the
@@ -16,3 +19,8 @@ TcpTransferUi PrompterTcpUi(std::function<void()> clearModified);
 void RepaintWhileWaiting();
 // A pause of the FTP upload that keeps the window painted.
 void PauseRepainting(int ms);
+
+// The FTP command of the window: FtpUploadText under the hourglass. False when an error box
+// was shown.
+bool FtpTransferCommand(TFtpKlientModul& ftp, int machineIndex,
+                        const std::vector<std::string>& lines, const std::string& fileName);

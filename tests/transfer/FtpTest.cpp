@@ -18,6 +18,9 @@
 #include "platform/CurlFtpClient.h"
 #include "settings/PathResolve.h"
 #include "transfer/FtpKli.h"
+#include "transfer/NetPrompts.h"
+
+#include <QApplication>
 
 namespace {
 // pyftpdlib started by the test; every command it receives goes to a log file.
@@ -244,6 +247,28 @@ TEST(FtpUpload, FailuresNameTheirStepWithTheServersReply) {
     }
 }
 
+TEST(FtpUpload, DirectoryChangeAcceptsOnly200Or250) {
+    for (std::string code : {"200", "257"}) {
+        FtpServer server({"--cwd-code", code});
+        ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nPassiv=1\r\n"));
+        MessageRecorder rec;
+        Upload u;
+        ASSERT_TRUE(u.ftp.Configure());
+        bool ok = u.ftp.Upload("G0\r\n", "O1.NC");
+        if (code == "200") {
+            EXPECT_TRUE(ok);
+            EXPECT_TRUE(rec.messages.empty());
+            EXPECT_EQ(ReadFileBytes(server.root() + "/O1.NC"), "G0\r\n");
+        } else {
+            EXPECT_FALSE(ok);
+            ASSERT_EQ(rec.messages.size(), 1u);
+            EXPECT_EQ(rec.messages[0].first, "FTP-klient: ChangeDir(\\)");
+            EXPECT_EQ(rec.messages[0].second.substr(0, 4), "257 ");
+            EXPECT_FALSE(std::filesystem::exists(server.root() + "/O1.NC"));
+        }
+    }
+}
+
 TEST(FtpUpload, SilentServerEndsInErrorBoxWithinTimeLimit) {
     SilentServer silent;
     ScopedIni ini(Ini("Server=127.0.0.1:" + std::to_string(silent.port()) + "\r\n"));
@@ -391,4 +416,28 @@ TEST(FtpClientParts, HostAndActivePortSpec) {
     EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
     EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 0, 0), "192.168.1.9");
     EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 0), ":50000");
+}
+
+TEST(FtpKlientModul, WindowCommandLiftsHourglassForTheErrorBox) {
+    ScopedIni ini("[Maskin1]\r\nFTPServer=cnc7\r\n");
+    MessageRecorder rec;
+    RecordingFtp c;
+    c.failAt = "connect";
+    TFtpKlientModul ftp(c);
+    ftp.SetPause([](int) {});
+    bool hourglassDuringBox = true;
+    {
+        // Wrap the recorder to look at the cursor while the box is up.
+        auto inner = SetMessageSink([&](const std::string& cap, const std::string& text) {
+            hourglassDuringBox = QApplication::overrideCursor() != nullptr;
+            rec.messages.emplace_back(cap, text);
+        });
+        EXPECT_FALSE(FtpTransferCommand(ftp, 0, {"G0"}, "P.NC"));
+        SetMessageSink(inner);
+    }
+    EXPECT_EQ(c.host, "CNC7");
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Connect");
+    EXPECT_FALSE(hourglassDuringBox);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

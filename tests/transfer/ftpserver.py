@@ -25,6 +25,7 @@ def main():
     p.add_argument("--password", required=True)
     p.add_argument("--perm", default="elradfmw")
     p.add_argument("--plain-fs", action="store_true", help="no backslash reading")
+    p.add_argument("--cwd-code", default="", help="answer a good CWD with this code")
     a = p.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -33,9 +34,19 @@ def main():
     log = open(a.log, "a", buffering=1)
 
     class Handler(FTPHandler):
+        last = ""
+
         def pre_process_command(self, line, cmd, arg):
             log.write(line + "\n")
+            self.last = cmd
             return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+        def respond(self, resp, logfun=None):
+            if a.cwd_code and self.last == "CWD" and resp.startswith("250 "):
+                resp = a.cwd_code + resp[3:]
+            if logfun is None:
+                return FTPHandler.respond(self, resp)
+            return FTPHandler.respond(self, resp, logfun)
 
     Handler.authorizer = auth
     Handler.abstracted_fs = AbstractedFS if a.plain_fs else BackslashFS
