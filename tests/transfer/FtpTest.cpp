@@ -166,6 +166,8 @@ TEST(FtpUpload, PassiveStoresEditorTextUnderLastNamePartInRoot) {
     for (auto it = cwd + 1; it != stor; ++it) EXPECT_NE(it->rfind("CWD", 0), 0u) << *it;
     EXPECT_TRUE(Contains(cmds, "EPSV") || Contains(cmds, "PASV"));
     EXPECT_EQ(cmds.back(), "QUIT");
+    // One session: a second login would have lost the change of directory.
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "USER MASKIN3"), 1);
 
     // Machine 2 has no server of its own: the host set last stays.
     EXPECT_TRUE(FtpUploadText(u.ftp, 1, {"M30"}, "O2.NC"));
