@@ -1,0 +1,445 @@
+// The FTP upload against a real FTP server (pyftpdlib on 127.0.0.1 at a free port, reading
+// "\" as "/" as the machines' servers do), and the step sequence over a recording client.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "platform/CurlFtpClient.h"
+#include "settings/PathResolve.h"
+#include "transfer/FtpKli.h"
+#include "transfer/NetPrompts.h"
+
+#include <QApplication>
+
+namespace {
+// pyftpdlib started by the test; every command it receives goes to a log file.
+class FtpServer {
+public:
+    explicit FtpServer(const std::vector<std::string>& extra = {}) {
+        std::filesystem::create_directories(root());
+        std::vector<std::string> argv = {"/usr/bin/python3",
+                                         std::string(SKARV_SOURCE_DIR) + "/tests/transfer/ftpserver.py",
+                                         "--root", root(), "--log", dir_.File("commands.log"),
+                                         "--user", "MASKIN3", "--password", "SKARV"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], 1);
+            ::close(fds[0]);
+            std::vector<char*> args;
+            for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        std::string text;
+        pollfd p{fds[0], POLLIN, 0};
+        while (text.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
+            char buf[64];
+            ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            text.append(buf, static_cast<size_t>(n));
+        }
+        ::close(fds[0]);
+        port_ = std::atoi(text.c_str());
+    }
+    ~FtpServer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    int port() const { return port_; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string root() const { return dir_.File("root"); }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFileBytes(dir_.File("commands.log")));
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        return lines;
+    }
+
+private:
+    TempDir dir_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// A port on 127.0.0.1 that takes connections (the kernel completes them) and never says a
+// word.
+class SilentServer {
+public:
+    SilentServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd_, 4);
+        socklen_t len = sizeof a;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+    }
+    ~SilentServer() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A free local port range for active-mode data connections.
+int FreePortBase() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    int p = ntohs(a.sin_port);
+    return p > 65000 ? 40000 : p;
+}
+
+std::string Ini(const std::string& ftpClientKeys, const std::string& more = "") {
+    return "[FTPClient]\r\n" + ftpClientKeys + more;
+}
+
+const std::vector<std::string> kLines = {"%", "O1000 (FRES ØST)", "G01 X10. Y-5.5", "", "M30"};
+
+struct Upload {
+    CurlFtpClient client;
+    TFtpKlientModul ftp{client};
+    Upload() {
+        client.SetTimeLimits(5000, 5000);
+        ftp.SetPause([](int) {});
+    }
+};
+
+bool Contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+}  // namespace
+
+TEST(FtpUpload, PassiveStoresEditorTextUnderLastNamePartInRoot) {
+    FtpServer server;
+    ASSERT_GT(server.port(), 0);
+    std::filesystem::create_directories(server.root() + "/SUB");
+    // Lower-case credentials in the settings go out in capitals; the machine's own server
+    // (with its port) replaces the module's.
+    ScopedIni ini(Ini("Server=127.0.0.1:1\r\nUserName=maskin3\r\nPassword=skarv\r\nPassiv=True\r\n",
+                      "[Maskin1]\r\nFTPServer=" + server.address() + "\r\n"));
+    MessageRecorder rec;
+    Upload u;
+    ASSERT_TRUE(u.ftp.Configure());
+    EXPECT_TRUE(FtpUploadText(u.ftp, 0, kLines, "SUB\\O1000.NC"));
+    EXPECT_TRUE(rec.messages.empty()) << rec.messages[0].first << " " << rec.messages[0].second;
+    EXPECT_EQ(ReadFileBytes(server.root() + "/O1000.NC"), EditorTextBytes(kLines));
+    EXPECT_EQ(EditorTextBytes(kLines).substr(0, 9), "%\r\nO1000 ");
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/SUB/O1000.NC"));
+
+    auto cmds = server.Commands();
+    EXPECT_TRUE(Contains(cmds, "USER MASKIN3"));
+    EXPECT_TRUE(Contains(cmds, "PASS SKARV"));
+    EXPECT_TRUE(Contains(cmds, "STOR O1000.NC"));
+    EXPECT_FALSE(Contains(cmds, "APPE O1000.NC"));
+    // The change to "\" comes before the store and nothing changes directory after it.
+    auto cwd = std::find(cmds.begin(), cmds.end(), "CWD \\");
+    ASSERT_NE(cwd, cmds.end());
+    auto stor = std::find(cmds.begin(), cmds.end(), "STOR O1000.NC");
+    EXPECT_LT(cwd, stor);
+    for (auto it = cwd + 1; it != stor; ++it) EXPECT_NE(it->rfind("CWD", 0), 0u) << *it;
+    EXPECT_TRUE(Contains(cmds, "EPSV") || Contains(cmds, "PASV"));
+    EXPECT_EQ(cmds.back(), "QUIT");
+    // One session: a second login would have lost the change of directory.
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "USER MASKIN3"), 1);
+
+    // Machine 2 has no server of its own: the host set last stays.
+    EXPECT_TRUE(FtpUploadText(u.ftp, 1, {"M30"}, "O2.NC"));
+    EXPECT_EQ(ReadFileBytes(server.root() + "/O2.NC"), "M30\r\n");
+    EXPECT_TRUE(rec.messages.empty());
+}
+
+TEST(FtpUpload, ActiveModeUsesPortRange) {
+    FtpServer server;
+    ASSERT_GT(server.port(), 0);
+    int lo = FreePortBase(), hi = lo + 9;
+    ScopedIni ini(Ini("Server=" + server.address() + "\r\nUserName=Maskin3\r\nPassword=Skarv\r\n" +
+                      "Passiv=True\r\nPassive=False\r\nDataPortMin=" + std::to_string(lo) +
+                      "\r\nDataPortMax=" + std::to_string(hi) + "\r\nExternalIP=127.0.0.1\r\n"));
+    MessageRecorder rec;
+    Upload u;
+    ASSERT_TRUE(u.ftp.Configure());
+    EXPECT_FALSE(u.client.Passive());
+    EXPECT_TRUE(u.ftp.Upload(EditorTextBytes(kLines), "O7.NC"));
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_EQ(ReadFileBytes(server.root() + "/O7.NC"), EditorTextBytes(kLines));
+    int announced = 0;
+    for (const auto& c : server.Commands()) {
+        if (c.rfind("EPRT |1|127.0.0.1|", 0) == 0) announced = std::atoi(c.c_str() + 18);
+        if (c.rfind("PORT 127,0,0,1,", 0) == 0) {
+            int p1 = 0, p2 = 0;
+            std::sscanf(c.c_str() + 15, "%d,%d", &p1, &p2);
+            announced = p1 * 256 + p2;
+        }
+        EXPECT_NE(c, "EPSV");
+        EXPECT_NE(c, "PASV");
+    }
+    EXPECT_GE(announced, lo);
+    EXPECT_LE(announced, hi);
+}
+
+TEST(FtpUpload, FailuresNameTheirStepWithTheServersReply) {
+    MessageRecorder rec;
+    {
+        FtpServer server;
+        ScopedIni ini(Ini("Server=" + server.address() + "\r\nUserName=MASKIN3\r\nPassword=FEIL\r\n"));
+        Upload u;
+        ASSERT_TRUE(u.ftp.Configure());
+        EXPECT_FALSE(u.ftp.Upload("G0\r\n", "O1.NC"));
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_EQ(rec.messages[0].first, std::string(kFtpCaptionPrefix) + "Connect");
+        EXPECT_EQ(rec.messages[0].second.substr(0, 4), "530 ");
+        EXPECT_FALSE(Contains(server.Commands(), "STOR O1.NC"));
+    }
+    rec.Clear();
+    {
+        // A server that does not read "\" as its root refuses the change of directory.
+        FtpServer server({"--plain-fs"});
+        ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nPassive=1\r\n"));
+        Upload u;
+        ASSERT_TRUE(u.ftp.Configure());
+        EXPECT_FALSE(u.ftp.Upload("G0\r\n", "O1.NC"));
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_EQ(rec.messages[0].first, "FTP-klient: ChangeDir(\\)");
+        EXPECT_EQ(rec.messages[0].second.substr(0, 4), "550 ");
+        EXPECT_FALSE(Contains(server.Commands(), "STOR O1.NC"));
+        EXPECT_FALSE(std::filesystem::exists(server.root() + "/O1.NC"));
+    }
+    rec.Clear();
+    {
+        // No write permission: the store is refused; an unnamed document fails the same step.
+        FtpServer server({"--perm", "elr"});
+        ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nPassive=1\r\n"));
+        Upload u;
+        ASSERT_TRUE(u.ftp.Configure());
+        EXPECT_FALSE(u.ftp.Upload("G0\r\n", "C:\\CNC\\O1.NC"));
+        EXPECT_FALSE(u.ftp.Upload("G0\r\n", ""));
+        ASSERT_EQ(rec.messages.size(), 2u);
+        EXPECT_EQ(rec.messages[0].first, "FTP-klient: Put(Stream,O1.NC)");
+        EXPECT_EQ(rec.messages[0].second.substr(0, 4), "550 ");
+        EXPECT_EQ(rec.messages[1].first, "FTP-klient: Put(Stream,)");
+        EXPECT_FALSE(rec.messages[1].second.empty());
+        EXPECT_FALSE(std::filesystem::exists(server.root() + "/O1.NC"));
+    }
+}
+
+TEST(FtpUpload, DirectoryChangeAcceptsOnly200Or250) {
+    for (std::string code : {"200", "257"}) {
+        FtpServer server({"--cwd-code", code});
+        ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nPassiv=1\r\n"));
+        MessageRecorder rec;
+        Upload u;
+        ASSERT_TRUE(u.ftp.Configure());
+        bool ok = u.ftp.Upload("G0\r\n", "O1.NC");
+        if (code == "200") {
+            EXPECT_TRUE(ok);
+            EXPECT_TRUE(rec.messages.empty());
+            EXPECT_EQ(ReadFileBytes(server.root() + "/O1.NC"), "G0\r\n");
+        } else {
+            EXPECT_FALSE(ok);
+            ASSERT_EQ(rec.messages.size(), 1u);
+            EXPECT_EQ(rec.messages[0].first, "FTP-klient: ChangeDir(\\)");
+            EXPECT_EQ(rec.messages[0].second.substr(0, 4), "257 ");
+            EXPECT_FALSE(std::filesystem::exists(server.root() + "/O1.NC"));
+        }
+    }
+}
+
+TEST(FtpUpload, SilentServerEndsInErrorBoxWithinTimeLimit) {
+    SilentServer silent;
+    ScopedIni ini(Ini("Server=127.0.0.1:" + std::to_string(silent.port()) + "\r\n"));
+    MessageRecorder rec;
+    CurlFtpClient client;
+    client.SetTimeLimits(800, 800);
+    TFtpKlientModul ftp(client);
+    ftp.SetPause([](int) {});
+    ASSERT_TRUE(ftp.Configure());
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ftp.Upload("G0\r\n", "O1.NC"));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(8));
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Connect");
+    EXPECT_FALSE(rec.messages[0].second.empty());
+}
+
+TEST(FtpUpload, CommandLineUploadsFileUnderItsName) {
+    FtpServer server;
+    TempDir dir;
+    WriteFileBytes(dir.File("Vako.ini"),
+                   "[FTPClient]\r\nServer=" + server.address() + "\r\nPassword=skarv\r\nPassiv=1\r\n");
+    WriteFileBytes(dir.File("P1.NC"), "G01 X1\nG02 Y2\r\n");
+    std::string out, err;
+    EXPECT_EQ(RunProgram({BinDir() + "/skarv", "--ini", dir.File("Vako.ini"), "ftp",
+                          dir.File("P1.NC")}, &out, &err), 0) << err;
+    EXPECT_EQ(ReadFileBytes(server.root() + "/P1.NC"), "G01 X1\r\nG02 Y2\r\n");
+
+    WriteFileBytes(dir.File("Vako.ini"),
+                   "[FTPClient]\r\nServer=" + server.address() + "\r\nPassword=galt\r\n");
+    EXPECT_EQ(RunProgram({BinDir() + "/skarv", "--ini", dir.File("Vako.ini"), "ftp",
+                          dir.File("P1.NC")}, &out, &err), 1);
+    EXPECT_NE(err.find("FTP-klient: Connect"), std::string::npos) << err;
+}
+
+// The settings and the step sequence, over a client that records what it is told.
+namespace {
+struct RecordingFtp : FtpClient {
+    std::vector<std::string> calls;
+    std::string host;
+    bool passive = false;
+    int portMin = 0, portMax = 0;
+    std::string failAt;  // the operation that fails
+    void SetHost(const std::string& h) override { host = h; calls.push_back("host " + h); }
+    std::string Host() const override { return host; }
+    void SetUserName(const std::string& u) override { calls.push_back("user " + u); }
+    void SetPassword(const std::string& p) override { calls.push_back("password " + p); }
+    void SetPassive(bool p) override { passive = p; }
+    bool Passive() const override { return passive; }
+    int DataPortMin() const override { return portMin; }
+    int DataPortMax() const override { return portMax; }
+    void SetDataPortMin(int p) override { portMin = p; calls.push_back("min " + std::to_string(p)); }
+    void SetDataPortMax(int p) override { portMax = p; calls.push_back("max " + std::to_string(p)); }
+    void SetExternalIP(const std::string& a) override { calls.push_back("external " + a); }
+    bool Op(const std::string& what) {
+        calls.push_back(what);
+        return what != failAt;
+    }
+    bool Connect() override { return Op("connect"); }
+    bool ChangeDir(const std::string& d) override { return Op("cwd " + d); }
+    bool Put(std::string_view b, const std::string& n) override { return Op("put " + n + " " + std::string(b)); }
+    bool Disconnect() override { return Op("disconnect"); }
+    std::string FailureText() const override { return "svar fra tjeneren"; }
+};
+}  // namespace
+
+TEST(FtpKlientModul, ConfigureReadsEveryKey) {
+    {
+        ScopedIni ini("[FTPClient]\r\nUserName=x\r\n");
+        RecordingFtp c;
+        TFtpKlientModul ftp(c);
+        EXPECT_FALSE(ftp.Configure());
+        EXPECT_TRUE(c.calls.empty());
+    }
+    {
+        ScopedIni ini("[FTPClient]\r\nServer=cnc1\r\nPassiv=True\r\n");
+        RecordingFtp c;
+        c.portMin = 7, c.portMax = 9;
+        TFtpKlientModul ftp(c);
+        EXPECT_TRUE(ftp.Configure());
+        EXPECT_TRUE(c.passive);
+        EXPECT_EQ(c.calls, (std::vector<std::string>{"host CNC1", "user MASKIN3",
+                                                     std::string("password ") + kFtpDefaultPassword}));
+    }
+    {
+        // Passive overrides Passiv; the range is set only where it differs; a text that is
+        // no number leaves the value.
+        ScopedIni ini("[FTPClient]\r\nServer=cnc1\r\nPassiv=True\r\nPassive=False\r\n"
+                      "DataPortMax=9\r\nDataPortMin=tja\r\nExternalIP=10.0.0.5\r\n");
+        RecordingFtp c;
+        c.passive = true, c.portMin = 7, c.portMax = 9;
+        TFtpKlientModul ftp(c);
+        EXPECT_TRUE(ftp.Configure());
+        EXPECT_FALSE(c.passive);
+        EXPECT_FALSE(Contains(c.calls, "max 9"));
+        EXPECT_EQ(c.portMin, 7);
+        EXPECT_TRUE(Contains(c.calls, "external 10.0.0.5"));
+    }
+    {
+        ScopedIni ini("[FTPClient]\r\nServer=cnc1\r\nDataPortMax=$C000\r\nDataPortMin=49000\r\n");
+        RecordingFtp c;
+        TFtpKlientModul ftp(c);
+        EXPECT_TRUE(ftp.Configure());
+        EXPECT_EQ(c.portMax, 0xC000);
+        EXPECT_EQ(c.portMin, 49000);
+        for (const auto& call : c.calls) EXPECT_NE(call.rfind("external", 0), 0u);
+    }
+}
+
+TEST(FtpKlientModul, StepsPausesAndTheFirstFailure) {
+    MessageRecorder rec;
+    RecordingFtp c;
+    TFtpKlientModul ftp(c);
+    std::vector<int> pauses;
+    ftp.SetPause([&](int ms) { pauses.push_back(ms); });
+    EXPECT_TRUE(ftp.Upload("AB", "C:\\CNC\\SUB\\P.NC"));
+    EXPECT_EQ(c.calls, (std::vector<std::string>{"disconnect", "connect", "cwd \\", "put P.NC AB",
+                                                 "disconnect"}));
+    EXPECT_EQ(pauses, (std::vector<int>{300, 300, 300, 100}));
+    EXPECT_TRUE(rec.messages.empty());
+
+    c.calls.clear();
+    c.failAt = "cwd \\";
+    EXPECT_FALSE(ftp.Upload("AB", "P.NC"));
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0], std::make_pair(std::string("FTP-klient: ChangeDir(\\)"),
+                                              std::string("svar fra tjeneren")));
+    EXPECT_FALSE(Contains(c.calls, "put P.NC AB"));
+    EXPECT_EQ(c.calls.back(), "disconnect");  // nothing is left open
+}
+
+TEST(FtpClientParts, HostAndActivePortSpec) {
+    std::string name;
+    int port = 0;
+    EXPECT_TRUE(CurlFtpClient::SplitHost("cnc1", name, port));
+    EXPECT_EQ(name + ":" + std::to_string(port), "cnc1:21");
+    EXPECT_TRUE(CurlFtpClient::SplitHost("10.1.1.5:2121", name, port));
+    EXPECT_EQ(name + ":" + std::to_string(port), "10.1.1.5:2121");
+    EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:x", name, port));
+    EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:70000", name, port));
+    EXPECT_FALSE(CurlFtpClient::SplitHost(":21", name, port));
+    EXPECT_EQ(CurlFtpClient::PortSpec("", 0, 0), "-");
+    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 50010), ":50000-50010");
+    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
+    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 0, 0), "192.168.1.9");
+    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 0), ":50000");
+}
+
+TEST(FtpKlientModul, WindowCommandLiftsHourglassForTheErrorBox) {
+    ScopedIni ini("[Maskin1]\r\nFTPServer=cnc7\r\n");
+    MessageRecorder rec;
+    RecordingFtp c;
+    c.failAt = "connect";
+    TFtpKlientModul ftp(c);
+    ftp.SetPause([](int) {});
+    bool hourglassDuringBox = true;
+    {
+        // Wrap the recorder to look at the cursor while the box is up.
+        auto inner = SetMessageSink([&](const std::string& cap, const std::string& text) {
+            hourglassDuringBox = QApplication::overrideCursor() != nullptr;
+            rec.messages.emplace_back(cap, text);
+        });
+        EXPECT_FALSE(FtpTransferCommand(ftp, 0, {"G0"}, "P.NC"));
+        SetMessageSink(inner);
+    }
+    EXPECT_EQ(c.host, "CNC7");
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Connect");
+    EXPECT_FALSE(hourglassDuringBox);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
