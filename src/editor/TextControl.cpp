@@ -73,7 +73,12 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
     Send(SB::SCI_SETEOLMODE, SB::SC_EOL_CRLF);
     setEolMode(EolWindows);
     Send(SB::SCI_SETLEXER, SB::SCLEX_CONTAINER);
-    Send(SB::SCI_SETMODEVENTMASK, SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT);
+    // No modification notices: QScintilla answers each one with a count of the characters
+    // before the change, which makes every edit cost the length of the text. A change of
+    // the text is seen instead as the document leaving its save point, which is set again
+    // at once (see OnSavePointLeft).
+    Send(SB::SCI_SETMODEVENTMASK, 0);
+    Send(SB::SCI_SETSAVEPOINT);
     Send(SB::SCI_SETWRAPMODE, SB::SC_WRAP_NONE);
     for (int m = 0; m < 5; ++m) Send(SB::SCI_SETMARGINWIDTHN, m, 0);
     Send(SB::SCI_SETMARGINLEFT, 0, 2);
@@ -92,7 +97,7 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
     ResetStyleDefinitions();
     UnbindClipboardKeys();
 
-    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &TextControl::OnModified);
+    connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, &TextControl::OnSavePointLeft);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TextControl::OnUpdateUi);
 }
 
@@ -211,14 +216,15 @@ std::string TextControl::Line(int index) const {
 
 void TextControl::ProgramChange(const std::function<void()>& change) {
     ++silent_;
-    bool before = modified_;
     Send(SB::SCI_SETUNDOCOLLECTION, 0);
     change();
+    modified_ = true;
+    changedInSilence_ = true;
     Send(SB::SCI_EMPTYUNDOBUFFER);
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
     typingEnd_ = -1;
     --silent_;
-    if (modified_ != before || changedInSilence_) {
+    if (changedInSilence_) {
         changedInSilence_ = false;
         if (!Updating() && silent_ == 0) emit TextChanged();
     }
@@ -287,7 +293,7 @@ void TextControl::DeleteLine(int index) {
 }
 
 void TextControl::Clear() {
-    ProgramChange([&] { Send(SB::SCI_CLEARALL); });
+    if (TextLength() > 0) ProgramChange([&] { Send(SB::SCI_CLEARALL); });
     pendingCr_ = false;
 }
 
@@ -632,9 +638,10 @@ void TextControl::contextMenuEvent(QContextMenuEvent* event) {
     QsciScintilla::contextMenuEvent(event);
 }
 
-void TextControl::OnModified(int, int modificationType, const char*, int, int, int, int, int,
-                             int, int) {
-    if (!(modificationType & (SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT))) return;
+void TextControl::OnSavePointLeft() {
+    // Only edits made with undo collection on (the user's) get here; the program's own
+    // changes are counted by ProgramChange.
+    Send(SB::SCI_SETSAVEPOINT);
     modified_ = true;
     if (Updating() || silent_ > 0) {
         changedInSilence_ = true;

@@ -142,9 +142,7 @@ protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
 private slots:
-    void OnModified(int position, int modificationType, const char* text, int length,
-                    int linesAdded, int line, int foldNow, int foldPrev, int token,
-                    int annotationLinesAdded);
+    void OnSavePointLeft();
     void OnUpdateUi(int updated);
 
 private:
