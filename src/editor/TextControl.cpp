@@ -224,6 +224,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
     typingEnd_ = -1;
     --silent_;
+    CheckSelection();
     if (changedInSilence_) {
         changedInSilence_ = false;
         if (!Updating() && silent_ == 0) emit TextChanged();
@@ -392,6 +393,9 @@ void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
     if (--updateDepth_ == 0) {
         changedInSilence_ = false;
+        // What changed inside the bracket is not reported afterwards either.
+        lastAnchor_ = Send(SB::SCI_GETANCHOR);
+        lastCaret_ = Send(SB::SCI_GETCURRENTPOS);
         viewport()->setUpdatesEnabled(true);
         viewport()->update();
     }
@@ -416,6 +420,7 @@ void TextControl::SetSelection(int start, int length) {
     start = std::clamp(start, 0, total);
     int end = std::clamp(start + std::max(length, 0), start, total);
     Send(SB::SCI_SETSEL, static_cast<unsigned long>(start), end);
+    CheckSelection();
 }
 
 void TextControl::SetSelStart(int pos) { SetSelection(pos, 0); }
@@ -604,6 +609,7 @@ void TextControl::TypeCharacter(char c) {
         Send(SB::SCI_ENDUNDOACTION);
     }
     typingEnd_ = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+    CheckSelection();
 }
 
 void TextControl::keyPressEvent(QKeyEvent* event) {
@@ -612,6 +618,7 @@ void TextControl::keyPressEvent(QKeyEvent* event) {
     if (!text.isEmpty() && !mods && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
         for (char c : ToCp1252(text)) TypeCharacter(c);
         event->accept();
+        CheckSelection();
         return;
     }
     switch (event->key()) {
@@ -627,6 +634,7 @@ void TextControl::keyPressEvent(QKeyEvent* event) {
             break;
     }
     QsciScintilla::keyPressEvent(event);
+    CheckSelection();
 }
 
 void TextControl::contextMenuEvent(QContextMenuEvent* event) {
@@ -651,9 +659,23 @@ void TextControl::OnSavePointLeft() {
 }
 
 void TextControl::OnUpdateUi(int updated) {
-    if (!(updated & SB::SC_UPDATE_SELECTION)) return;
+    if (updated & SB::SC_UPDATE_SELECTION) CheckSelection();
+}
+
+void TextControl::CheckSelection() {
+    // Scintilla reports selection changes when it paints; the checks after keys, mouse and
+    // the program's own selecting make the event come also while the control is hidden.
+    long anchor = Send(SB::SCI_GETANCHOR), caret = Send(SB::SCI_GETCURRENTPOS);
+    if (anchor == lastAnchor_ && caret == lastCaret_) return;
     if (Updating() || silent_ > 0) return;
+    lastAnchor_ = anchor;
+    lastCaret_ = caret;
     emit SelectionChanged();
+}
+
+void TextControl::mouseReleaseEvent(QMouseEvent* event) {
+    QsciScintilla::mouseReleaseEvent(event);
+    CheckSelection();
 }
 
 // ------------------------------------------------------------------ printing
