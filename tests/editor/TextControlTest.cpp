@@ -7,10 +7,13 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QRawFont>
+#include <QFontMetricsF>
 
 #include "TestSupport.h"
 #include "editor/Prompter.h"
 #include "editor/TextControl.h"
+#include "editor/DisplayFont.h"
 
 namespace {
 std::string AllBytesExceptBreaks() {
@@ -276,4 +279,36 @@ TEST(TextControl, HideSelectionAndFormattedPrintHook) {
     EXPECT_TRUE(t.PrintFormatted("Skarv"));
     EXPECT_EQ(seen, "Skarv:N10");
     TextControl::SetFormattedPrinter(nullptr);
+}
+
+TEST(TextControl, BytesFrom0x80To0x9FAreDrawnAsWindows1252Letters) {
+    // Qt draws the 8-bit text as Latin-1; the display font maps those code points to the
+    // glyphs of € Š Œ Ž ‘ ’ ... so they do not come out as empty boxes.
+    QString family = DisplayFontFamily("Courier New");
+    if (family == QStringLiteral("Courier New")) GTEST_SKIP() << "no Liberation Mono installed";
+    QRawFont raw = QRawFont::fromFont(QFont(family, 10));
+    ASSERT_TRUE(raw.isValid());
+    auto glyph = [&](char16_t c) { return raw.glyphIndexesForString(QString(QChar(c))).value(0); };
+    EXPECT_NE(glyph(0x20AC), 0u);
+    EXPECT_EQ(glyph(0x80), glyph(0x20AC));  // €
+    EXPECT_EQ(glyph(0x8A), glyph(0x0160));  // Š
+    EXPECT_EQ(glyph(0x9F), glyph(0x0178));  // Ÿ
+    EXPECT_EQ(glyph(0x96), glyph(0x2013));  // –
+    EXPECT_EQ(glyph(0xF8), glyph(0x00F8));  // the rest of the font is unchanged
+    QFontMetricsF fm(QFont(family, 10));
+    EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QChar(0x80)), fm.horizontalAdvance(QChar(u'X')));
+    QFont bold(family, 10);
+    bold.setBold(true);
+    EXPECT_TRUE(QFontMetricsF(bold).inFontUcs4(0x80));
+
+    // The control as drawn, for a look.
+    TextControl t;
+    std::string c1;
+    for (int c = 0x80; c < 0xA0; ++c) c1.push_back(static_cast<char>(c));
+    t.SetText("N10 G01 X5 (\xE6\xF8\xE5 \xC6\xD8\xC5)\r\n" + c1 + "\r\n" + c1);
+    t.SetStyle(t.LineIndex(2), 32, TextStyle{0xC00000, true, false, 0});
+    t.resize(420, 80);
+    t.show();
+    QApplication::processEvents();
+    t.viewport()->grab().save(QString::fromUtf8(SKARV_BUILD_DIR) + "/text-control-1252.png");
 }
