@@ -73,7 +73,12 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
     Send(SB::SCI_SETEOLMODE, SB::SC_EOL_CRLF);
     setEolMode(EolWindows);
     Send(SB::SCI_SETLEXER, SB::SCLEX_CONTAINER);
-    Send(SB::SCI_SETMODEVENTMASK, SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT);
+    // No modification notices: QScintilla answers each one with a count of the characters
+    // before the change, which makes every edit cost the length of the text. A change of
+    // the text is seen instead as the document leaving its save point, which is set again
+    // at once (see OnSavePointLeft).
+    Send(SB::SCI_SETMODEVENTMASK, 0);
+    Send(SB::SCI_SETSAVEPOINT);
     Send(SB::SCI_SETWRAPMODE, SB::SC_WRAP_NONE);
     for (int m = 0; m < 5; ++m) Send(SB::SCI_SETMARGINWIDTHN, m, 0);
     Send(SB::SCI_SETMARGINLEFT, 0, 2);
@@ -92,7 +97,7 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
     ResetStyleDefinitions();
     UnbindClipboardKeys();
 
-    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &TextControl::OnModified);
+    connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, &TextControl::OnSavePointLeft);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &TextControl::OnUpdateUi);
 }
 
@@ -211,14 +216,16 @@ std::string TextControl::Line(int index) const {
 
 void TextControl::ProgramChange(const std::function<void()>& change) {
     ++silent_;
-    bool before = modified_;
     Send(SB::SCI_SETUNDOCOLLECTION, 0);
     change();
+    modified_ = true;
+    changedInSilence_ = true;
     Send(SB::SCI_EMPTYUNDOBUFFER);
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
     typingEnd_ = -1;
     --silent_;
-    if (modified_ != before || changedInSilence_) {
+    CheckSelection();
+    if (changedInSilence_) {
         changedInSilence_ = false;
         if (!Updating() && silent_ == 0) emit TextChanged();
     }
@@ -287,7 +294,7 @@ void TextControl::DeleteLine(int index) {
 }
 
 void TextControl::Clear() {
-    ProgramChange([&] { Send(SB::SCI_CLEARALL); });
+    if (TextLength() > 0) ProgramChange([&] { Send(SB::SCI_CLEARALL); });
     pendingCr_ = false;
 }
 
@@ -386,6 +393,9 @@ void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
     if (--updateDepth_ == 0) {
         changedInSilence_ = false;
+        // What changed inside the bracket is not reported afterwards either.
+        lastAnchor_ = Send(SB::SCI_GETANCHOR);
+        lastCaret_ = Send(SB::SCI_GETCURRENTPOS);
         viewport()->setUpdatesEnabled(true);
         viewport()->update();
     }
@@ -410,6 +420,7 @@ void TextControl::SetSelection(int start, int length) {
     start = std::clamp(start, 0, total);
     int end = std::clamp(start + std::max(length, 0), start, total);
     Send(SB::SCI_SETSEL, static_cast<unsigned long>(start), end);
+    CheckSelection();
 }
 
 void TextControl::SetSelStart(int pos) { SetSelection(pos, 0); }
@@ -598,6 +609,7 @@ void TextControl::TypeCharacter(char c) {
         Send(SB::SCI_ENDUNDOACTION);
     }
     typingEnd_ = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+    CheckSelection();
 }
 
 void TextControl::keyPressEvent(QKeyEvent* event) {
@@ -606,6 +618,7 @@ void TextControl::keyPressEvent(QKeyEvent* event) {
     if (!text.isEmpty() && !mods && text[0].unicode() >= 0x20 && text[0].unicode() != 0x7F) {
         for (char c : ToCp1252(text)) TypeCharacter(c);
         event->accept();
+        CheckSelection();
         return;
     }
     switch (event->key()) {
@@ -621,6 +634,7 @@ void TextControl::keyPressEvent(QKeyEvent* event) {
             break;
     }
     QsciScintilla::keyPressEvent(event);
+    CheckSelection();
 }
 
 void TextControl::contextMenuEvent(QContextMenuEvent* event) {
@@ -632,9 +646,10 @@ void TextControl::contextMenuEvent(QContextMenuEvent* event) {
     QsciScintilla::contextMenuEvent(event);
 }
 
-void TextControl::OnModified(int, int modificationType, const char*, int, int, int, int, int,
-                             int, int) {
-    if (!(modificationType & (SB::SC_MOD_INSERTTEXT | SB::SC_MOD_DELETETEXT))) return;
+void TextControl::OnSavePointLeft() {
+    // Only edits made with undo collection on (the user's) get here; the program's own
+    // changes are counted by ProgramChange.
+    Send(SB::SCI_SETSAVEPOINT);
     modified_ = true;
     if (Updating() || silent_ > 0) {
         changedInSilence_ = true;
@@ -644,9 +659,23 @@ void TextControl::OnModified(int, int modificationType, const char*, int, int, i
 }
 
 void TextControl::OnUpdateUi(int updated) {
-    if (!(updated & SB::SC_UPDATE_SELECTION)) return;
+    if (updated & SB::SC_UPDATE_SELECTION) CheckSelection();
+}
+
+void TextControl::CheckSelection() {
+    // Scintilla reports selection changes when it paints; the checks after keys, mouse and
+    // the program's own selecting make the event come also while the control is hidden.
+    long anchor = Send(SB::SCI_GETANCHOR), caret = Send(SB::SCI_GETCURRENTPOS);
+    if (anchor == lastAnchor_ && caret == lastCaret_) return;
     if (Updating() || silent_ > 0) return;
+    lastAnchor_ = anchor;
+    lastCaret_ = caret;
     emit SelectionChanged();
+}
+
+void TextControl::mouseReleaseEvent(QMouseEvent* event) {
+    QsciScintilla::mouseReleaseEvent(event);
+    CheckSelection();
 }
 
 // ------------------------------------------------------------------ printing

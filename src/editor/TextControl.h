@@ -137,14 +137,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
 private slots:
-    void OnModified(int position, int modificationType, const char* text, int length,
-                    int linesAdded, int line, int foldNow, int foldPrev, int token,
-                    int annotationLinesAdded);
+    void OnSavePointLeft();
     void OnUpdateUi(int updated);
 
 private:
@@ -158,6 +157,7 @@ private:
     void ApplyStyle(int number);
     void UnbindClipboardKeys();
     void StartUserEdit(bool typing);
+    void CheckSelection();
 
     int updateDepth_ = 0;
     int silent_ = 0;                 // inside a change made by the program
@@ -169,5 +169,7 @@ private:
     int fontSize_ = 10;
     std::string fontFamily_ = "Courier New";
     std::vector<TextStyle> styles_;  // index = style number; 0 is the default
-    int typingEnd_ = -1;             // where the user's current run of typing ends
+    int typingEnd_ = -1;
+    long lastAnchor_ = 0;            // the selection last reported
+    long lastCaret_ = 0;             // where the user's current run of typing ends
 };

@@ -1,0 +1,43 @@
+// The real program under Xvfb with the demo shop: its window appears with the start-up
+// caption; a screenshot of the screen, and one with the File menu open, go to the build
+// folder.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "TestSupport.h"
+
+TEST(Smoke, DemoWindowUnderXvfb) {
+    if (::access("/usr/bin/xvfb-run", X_OK) != 0 || ::access("/usr/bin/xwininfo", X_OK) != 0)
+        GTEST_SKIP() << "xvfb-run or xwininfo missing";
+    const std::string build = SKARV_BUILD_DIR;
+    const std::string script = R"(
+      "$BIN" & pid=$!
+      id=""
+      for i in $(seq 1 100); do
+        id=$(xwininfo -root -tree 2>/dev/null | grep '"Skarv-Editor, versjon 1.4.1"' | awk '{print $1}' | head -1)
+        [ -n "$id" ] && break
+        sleep 0.1
+      done
+      sleep 0.5
+      xwininfo -id "$id"
+      import -window root "$OUT/screenshot.png"
+      if command -v xdotool >/dev/null; then
+        xdotool mousemove --sync 205 135 click 1 2>/dev/null
+        sleep 0.5
+        import -window root "$OUT/screenshot-menu.png"
+      fi
+      kill $pid; wait $pid 2>/dev/null
+      echo "done"
+    )";
+    std::string out, err;
+    int rc = RunProgram({"/usr/bin/env", "BIN=" + BinDir() + "/VakoEdit", "OUT=" + build,
+                         "QT_QPA_PLATFORM=xcb", "/usr/bin/xvfb-run", "-a", "-s",
+                         "-screen 0 1024x768x24", "/bin/bash", "-c", script},
+                        &out, &err);
+    EXPECT_EQ(rc, 0) << err;
+    EXPECT_NE(out.find("xwininfo: Window id:"), std::string::npos) << out << err;
+    EXPECT_NE(out.find("\"Skarv-Editor, versjon 1.4.1\""), std::string::npos) << out;
+    EXPECT_NE(out.find("Width: 646"), std::string::npos) << out;
+    EXPECT_EQ(::access((build + "/screenshot.png").c_str(), R_OK), 0);
+}

@@ -1,0 +1,363 @@
+// The main window, offscreen, with its real text control: start-up settings, the command
+// line, caption and title, edit commands, typed letters, menus, tool bar and recent files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "TestSupport.h"
+#include "editor/AppTitle.h"
+#include "editor/EditUnit.h"
+#include "editor/Prompter.h"
+#include "settings/KeyStore.h"
+#include "settings/PathResolve.h"
+#include "settings/Recent.h"
+#include "settings/Settings.h"
+
+namespace {
+class EditUnit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetKeyStore(&store);
+        SetSavedTitle(kProductName);
+        SetApplicationTitle(kProductName);
+    }
+    void TearDown() override { SetKeyStore(nullptr); }
+
+    // An ini of three machines whose folders are in the temporary folder.
+    std::string Ini(const std::string& programExtra = "", const std::string& extra = "") {
+        return "[Program]\r\nMaskiner=3\r\nHendelser=False\r\nLeseHendelser=True\r\n" +
+               programExtra + "\r\n[Maskin1]\r\nNavn=Dreiebenk\r\nKatalog=" + dir.Dnc("M1") +
+               "\\\r\n[Maskin2]\r\nNavn=Fres \xC6\xD8\xC5\r\nKatalog=" + dir.Dnc("M2") +
+               "\\\r\nUtKatalog=True\r\nKatalog2=" + dir.Dnc("M2UT") + "\\\r\n[Maskin3]\r\nKatalog=" +
+               dir.Dnc("M3") + "\\\r\n[VakoEdit]\r\nPort=COM1\r\n" + extra;
+    }
+    std::string Upper(const std::string& s) { return UpperCase1252Copy(s); }
+    static std::string UpperCase1252Copy(std::string s) {
+        for (auto& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        return s;
+    }
+
+    TempDir dir;
+    MemoryKeyStore store;
+    ScopedScriptedPrompter prompter;
+};
+
+std::vector<std::string> Captions(QMenu* menu) {
+    std::vector<std::string> r;
+    for (QAction* a : menu->actions()) {
+        std::string c = a->isSeparator() ? "-" : ToCp1252(a->text());
+        if (!a->shortcut().isEmpty()) c += " [" + a->shortcut().toString().toStdString() + "]";
+        r.push_back(c);
+    }
+    return r;
+}
+}  // namespace
+
+TEST_F(EditUnit, CaptionAndApplicationTitle) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor, versjon 1.4.1");
+    form.SetFileName("PROG.NC");
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - PROG.NC");
+    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(ApplicationTitle(), "PROG.NC - Skarv-Editor");
+    form.SetFileName("UNDER\\DEL \xC6.NC");  // a file below the current folder
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - UNDER\\DEL \xC6.NC");
+    EXPECT_EQ(ApplicationTitle(), "DEL \xC6.NC - Skarv-Editor");
+    form.SetFileName("");
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor");
+    EXPECT_EQ(ApplicationTitle(), "Skarv-Editor");
+    form.SetFolder("C:\\NC\\PREFIX");
+    EXPECT_EQ(form.CurrentFolder, "C:\\NC\\PREFIX");
+}
+
+TEST_F(EditUnit, SettingsReadAtCreation) {
+    WritePersonalInt("TekstFormatering", 1);
+    ScopedIni ini(Ini("FontSize=14\r\nStoreBokstaver=0\r\nPrintFormatert=False\r\nDOSFormat=1\r\n"
+                      "TekstFormat=False\r\nMaskOpen=True\r\n"));
+    TTextForm form;
+    EXPECT_EQ(form.MaskinBoks->count(), 3);
+    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(0)), "DREIEBENK");
+    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(1)), "FRES \xC6\xD8\xC5");
+    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(2)), "MASKIN3");  // the section's name
+    EXPECT_EQ(form.CurrentMachine(), 1);
+    // The machine change ran once, for the first machine.
+    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
+    EXPECT_TRUE(form.HendelseButton->isEnabled());  // LeseHendelser stands in for Hendelser
+    EXPECT_TRUE(form.Overfoer->isEnabled());
+    EXPECT_TRUE(form.TekstFormatering->isChecked());
+    EXPECT_FALSE(form.StoreBokstaver);
+    EXPECT_FALSE(form.PrintFormatert);
+    EXPECT_TRUE(form.DOSFormat);
+    EXPECT_FALSE(form.TekstFormat);
+    EXPECT_TRUE(form.MaskOpen);
+    EXPECT_FALSE(form.Loading);
+    EXPECT_EQ(form.FileStamp, -1);
+    EXPECT_EQ(form.RichEdit1->FontSize(), 14);
+    EXPECT_EQ(form.HelpFile, ProgramDirectory() + "Hjelp\\VakoEdit.Hlp");
+    EXPECT_EQ(form.MachineExtension(), ".NC");
+}
+
+TEST_F(EditUnit, DefaultsWithoutSettings) {
+    ScopedIni ini("[Program]\r\n");
+    TTextForm form;
+    EXPECT_EQ(form.MaskinBoks->count(), 1);
+    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(0)), "MASKIN1");
+    EXPECT_EQ(form.CurrentFolder, "C:\\VAKO\\MASKIN1\\");
+    EXPECT_FALSE(form.HendelseButton->isEnabled());
+    EXPECT_FALSE(form.Overfoer->isEnabled());
+    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    EXPECT_TRUE(form.StoreBokstaver);
+    EXPECT_TRUE(form.TekstFormat);
+    EXPECT_FALSE(form.MaskOpen);
+    EXPECT_EQ(form.RichEdit1->FontSize(), 10);
+    EXPECT_FALSE(form.TCPoverfoering->isVisible());
+    EXPECT_EQ(form.TcpClient.RemotePort, "50000");
+}
+
+TEST_F(EditUnit, NoMachines) {
+    ScopedIni ini("[Program]\r\nMaskiner=0\r\n");
+    TTextForm form({"PROG.NC", "1"});
+    EXPECT_EQ(form.MaskinBoks->count(), 0);
+    EXPECT_EQ(form.MaskinBoks->currentIndex(), -1);
+    EXPECT_EQ(form.CurrentMachine(), 0);
+}
+
+TEST_F(EditUnit, MachineNumberFromTheCommandLine) {
+    ScopedIni ini(Ini());
+    const std::string inM2 = dir.File("M2") + "/SUB/PROG.NC";  // below machine 2's folder
+    const std::string elsewhere = dir.File("ANNET") + "/PROG.NC";
+    struct Case {
+        std::vector<std::string> args;
+        int machine;
+    } cases[] = {
+        {{elsewhere, "3"}, 3},
+        {{elsewhere, "x3y"}, 3},
+        {{inM2, "1"}, 1},        // the number wins over the folder
+        {{elsewhere, "0"}, 0},   // no machine; the search finds none
+        {{elsewhere, "9"}, 0},   // above the count
+        {{inM2, "0"}, 2},        // the search finds the machine of the file's folder
+        {{inM2}, 2},             // one argument: the search alone
+        {{elsewhere}, 0},
+        {{}, 1},                 // no argument: the first machine stays selected
+    };
+    for (const auto& c : cases) {
+        TTextForm form(c.args);
+        EXPECT_EQ(form.CurrentMachine(), c.machine) << (c.args.empty() ? "" : c.args[0])
+                                                    << " " << (c.args.size() > 1 ? c.args[1] : "");
+        // Selecting from the command line does not run the machine change: the folder is
+        // still the first machine's.
+        EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
+    }
+}
+
+TEST_F(EditUnit, FolderSearchStopsAtTheFirstMachineWithoutFolder) {
+    ScopedIni ini("[Program]\r\nMaskiner=3\r\n[Maskin1]\r\nKatalog=C:\\A\\\r\n[Maskin3]\r\nKatalog=" +
+                  dir.Dnc("M3") + "\\\r\n");
+    TTextForm form({dir.File("M3") + "/P.NC"});
+    EXPECT_EQ(form.CurrentMachine(), 0);
+}
+
+TEST_F(EditUnit, TcpHostAndPort) {
+    {
+        ScopedIni ini(Ini("", "[VakoTcp]\r\nVakoIP=dnc.Verksted:6001\r\n"));
+        TTextForm form;
+        form.show();
+        EXPECT_EQ(form.TcpClient.RemoteHost, "dnc.Verksted");  // as stored, not upper-cased
+        EXPECT_EQ(form.TcpClient.RemotePort, "6001");
+        EXPECT_TRUE(form.TCPoverfoering->isVisible());
+    }
+    {
+        ScopedIni ini(Ini("", "[VakoTcp]\r\nVakoIP=10.0.0.7\r\n"));
+        TTextForm form;
+        EXPECT_EQ(form.TcpClient.RemoteHost, "10.0.0.7");
+        EXPECT_EQ(form.TcpClient.RemotePort, "50000");
+    }
+    {
+        ScopedIni ini(Ini());
+        TTextForm form;
+        form.show();
+        EXPECT_FALSE(form.TCPoverfoering->isVisible());
+    }
+}
+
+TEST_F(EditUnit, EditCommandsFollowSelectionClipboardAndText) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    QApplication::clipboard()->clear();
+    form.UpdateEditCommands();
+    EXPECT_FALSE(form.Seek1->isEnabled());
+    EXPECT_FALSE(form.RenumButton->isEnabled());
+    EXPECT_FALSE(form.Liminn1->isEnabled());
+    EXPECT_FALSE(form.LimInnButton->isEnabled());
+
+    form.RichEdit1->SetText("N10 G01 X5\r\nN20 M30\r\n");
+    form.RichEdit1->SetSelection(4, 3);  // the selection change runs RichEdit1SelectionChange
+    for (QAction* a : {form.KlippUt1, form.KlippUt2, form.KlippUtButton, form.Kopier1, form.Kopier2,
+                       form.KopierButton, form.Slett1, form.SlettButton, form.Seek1, form.SeekButton,
+                       form.Erstatt1, form.Komprimer, form.Luft, form.Renummerering1})
+        EXPECT_TRUE(a->isEnabled()) << ToCp1252(a->text());
+    EXPECT_FALSE(form.Angre->isEnabled());
+    EXPECT_TRUE(form.AngreButton->isEnabled());  // always
+
+    form.Kopier1->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
+    EXPECT_TRUE(form.Liminn1->isEnabled());
+    EXPECT_TRUE(form.Liminn2->isEnabled());
+    form.RichEdit1->SetSelStart(0);
+    EXPECT_FALSE(form.KlippUt1->isEnabled());
+    EXPECT_FALSE(form.SlettButton->isEnabled());
+
+    form.Liminn1->trigger();
+    EXPECT_EQ(form.RichEdit1->Line(0), "G01N10 G01 X5");
+    EXPECT_TRUE(form.Angre->isEnabled());
+    form.Angre->trigger();
+    EXPECT_EQ(form.RichEdit1->Line(0), "N10 G01 X5");
+
+    form.RichEdit1->SetSelection(0, 4);
+    form.Slett1->trigger();  // "&Fjern": the clipboard stays
+    EXPECT_EQ(form.RichEdit1->Line(0), "G01 X5");
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
+
+    // Loading keeps the handler quiet.
+    form.Loading = true;
+    form.RichEdit1->SetSelection(0, 3);
+    EXPECT_FALSE(form.KlippUt1->isEnabled());
+    form.Loading = false;
+    form.Rediger1->aboutToShow();  // opening the Edit menu updates the commands
+    EXPECT_TRUE(form.KlippUt1->isEnabled());
+}
+
+TEST_F(EditUnit, TypedLettersBecomeCapitalsPastedTextStays) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    form.RichEdit1->setFocus();
+    QTest::keyClicks(form.RichEdit1, QStringLiteral(u"g01 x5 \u00f8\u00e6"));
+    EXPECT_EQ(form.RichEdit1->Text(), "G01 X5 \xF8\xE6");
+    QApplication::clipboard()->setText(QStringLiteral(" g02 y1"));
+    form.Liminn1->trigger();
+    EXPECT_EQ(form.RichEdit1->Text(), "G01 X5 \xF8\xE6 g02 y1");
+    form.RichEdit1->SetText("n10\r\n");  // loaded text is not changed either
+    EXPECT_EQ(form.RichEdit1->Line(0), "n10");
+
+    form.StoreBokstaver = false;
+    form.RichEdit1->Clear();
+    QTest::keyClicks(form.RichEdit1, QStringLiteral("g1"));
+    EXPECT_EQ(form.RichEdit1->Text(), "g1");
+}
+
+TEST_F(EditUnit, MenusAndToolBarAsListed) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    auto menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(ToCp1252(menus[0]->text()), "&Fil");
+    EXPECT_EQ(ToCp1252(menus[1]->text()), "&Rediger");
+    EXPECT_EQ(ToCp1252(menus[2]->text()), "&Hjelp");
+    EXPECT_EQ(Captions(form.Fil1),
+              (std::vector<std::string>{"&Ny [Ctrl+N]", "&\xC5pne [Ctrl+O]", "L&im inn fil",
+                                        "&Lagre [Ctrl+S]", "Lagre &som", "Siste filer", "-",
+                                        "&Katalog", "&Overf\xF8r [F2]", "FTP overf\xF8ring [F4]",
+                                        "TCP overf\xF8ring [F6]", "&Reklame", "-", "Skriv &ut", "-",
+                                        "&Avslutt"}));
+    EXPECT_EQ(Captions(form.Rediger1),
+              (std::vector<std::string>{"&Angre [Ctrl+Z]", "-", "Klipp &ut [Ctrl+X]",
+                                        "&Kopier [Ctrl+C]", "&Lim inn [Ctrl+V]", "&Fjern [Ctrl+D]",
+                                        "-", "&S\xF8k", "&Erstatt", "-", "K&omprimer program",
+                                        "L&uft program", "&Renummerering", "Tr&igonometri",
+                                        "Rotering", "-", "&Tekstformatering"}));
+    EXPECT_TRUE(form.TekstFormatering->isCheckable());
+    EXPECT_EQ(Captions(form.Hjelp1),
+              (std::vector<std::string>{"&Emner i hjelp", "-", "&Konfigurering", "-",
+                                        "&Om Skarv-Editor"}));
+    EXPECT_EQ(Captions(form.PopupMenu1),
+              (std::vector<std::string>{"Klipp &ut", "&Kopier", "&Lim inn"}));
+
+    std::vector<std::string> bar;
+    for (QAction* a : form.Panel1->actions()) {
+        if (a->isSeparator()) bar.push_back(";");
+        else if (!a->toolTip().isEmpty() && !a->icon().isNull()) bar.push_back(ToCp1252(a->toolTip()));
+        else bar.push_back("[widget]");
+    }
+    EXPECT_EQ(bar, (std::vector<std::string>{
+                       "[widget]", "Ny", "\xC5pne", "Lagre", "Lagre som", ";", "Hendelser", ";",
+                       "Skriv ut", ";", "Klipp ut", "Kopier", "Lim inn", "Slett", ";", "Angre", ";",
+                       "S\xF8k", "Erstatt", ";", "Komprimering", "Lufting", "Renummerering",
+                       "Trigonometri", "[widget]", "Avslutt"}));
+    EXPECT_EQ(form.MaskinBoks->width(), 129);
+
+    // The menus as drawn, for a look at the Norwegian letters.
+    form.show();
+    for (QMenu* m : {form.Fil1, form.Rediger1}) {
+        m->popup(form.mapToGlobal(QPoint(0, 0)));
+        QApplication::processEvents();
+        m->grab().save(QString::fromUtf8(SKARV_BUILD_DIR) + "/menu-" +
+                       QString::fromLatin1(ToCp1252(m->title()).c_str()).remove('&') + ".png");
+        m->hide();
+    }
+}
+
+TEST_F(EditUnit, CommandLineFileIsLoadedAtFirstShowing) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("PROG.NC"), "N10 G01\r\nN20 M30\r\n");
+    TTextForm form({dir.File("PROG.NC")});
+    form.show();
+    EXPECT_EQ(form.RichEdit1->Text(), "N10 G01\r\nN20 M30\r\n");
+    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(form.CurrentFolder, FolderPart(dir.Dnc("PROG.NC")));
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - PROG.NC");
+    ASSERT_TRUE(form.RecentFiles);
+    ASSERT_EQ(form.RecentFiles->Count(), 1);
+    EXPECT_EQ(form.RecentFiles->Entry(0), dir.Dnc("PROG.NC"));
+    EXPECT_TRUE(form.Seek1->isEnabled());
+}
+
+TEST_F(EditUnit, UserMachineChangeSetsTheFolder) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.MaskinBoks->setCurrentIndex(2);
+    emit form.MaskinBoks->activated(2);
+    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M3") + "\\"));
+    form.MaskinBoks->setCurrentIndex(1);
+    emit form.MaskinBoks->activated(1);
+    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M2UT") + "\\"));  // UtKatalog
+}
+
+TEST_F(EditUnit, RecentFilesMenuAndStoreAtClose) {
+    ScopedIni ini(Ini());
+    {
+        TTextForm form;
+        form.show();
+        form.Fil1->aboutToShow();
+        EXPECT_FALSE(form.SisteFiler->isEnabled());  // an empty list
+        form.RecentFiles->Add("C:\\NC\\A&B.NC");
+        form.RecentFiles->Add("C:\\NC\\\xC6RE.NC");
+        form.Fil1->aboutToShow();
+        EXPECT_TRUE(form.SisteFiler->isEnabled());
+        auto items = form.SisteFiler->actions();
+        ASSERT_EQ(items.size(), 2);
+        EXPECT_EQ(ToCp1252(items[0]->text()), "C:\\NC\\\xC6RE.NC");
+        EXPECT_EQ(ToCp1252(items[1]->text()), "C:\\NC\\A&&B.NC");  // shown with its "&"
+        form.close();
+        EXPECT_FALSE(form.RecentFiles);
+    }
+    EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File1", ""), "C:\\NC\\\xC6RE.NC");
+    EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File2", ""), "C:\\NC\\A&B.NC");
+}
+
+TEST_F(EditUnit, ArgumentsBecomeDncPaths) {
+    EXPECT_EQ(ArgumentToDncPath("C:\\NC\\P.NC"), "C:\\NC\\P.NC");
+    EXPECT_EQ(ArgumentToDncPath("/tmp/x/P.NC"), "C:\\tmp\\x\\P.NC");
+    EXPECT_EQ(ArgumentToDncPath("/tmp/\xC3\xA6.NC"), "C:\\tmp\\\xE6.NC");  // UTF-8 "æ"
+}
