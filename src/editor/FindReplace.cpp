@@ -6,6 +6,10 @@
 
 #include "settings/Strings.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 struct FoldTable {
     std::array<unsigned char, 256> fold{};
@@ -58,6 +62,51 @@ int64_t FindFolded(std::string_view text, std::string_view what, int64_t start) 
     }
     return -1;
 }
+#if defined(__SSE2__)
+// True when every byte that folds like c differs from it at most in the 0x20 bit, so that
+// (byte | 0x20) == (c | 0x20) finds them all (ASCII and the accented letters; not Š, Œ, Ž, Ÿ).
+bool FoldsBy0x20(unsigned char c) {
+    const auto& f = Fold().fold;
+    for (int b = 0; b < 256; ++b)
+        if (f[static_cast<size_t>(b)] == f[c] && (b | 0x20) != (c | 0x20)) return false;
+    return true;
+}
+
+// Sixteen start positions at a time: the first and the last byte of the pattern (folded by
+// the 0x20 bit) pick the candidates, the fold table decides.
+int64_t FindFoldedWide(std::string_view text, std::string_view what, int64_t start) {
+    const auto& f = Fold().fold;
+    const size_t m = what.size();
+    const size_t n = text.size();
+    const unsigned char* t = reinterpret_cast<const unsigned char*>(text.data());
+    std::string pat(m, '\0');
+    for (size_t i = 0; i < m; ++i) pat[i] = static_cast<char>(f[static_cast<unsigned char>(what[i])]);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pat.data());
+    const __m128i bit = _mm_set1_epi8(0x20);
+    const __m128i first = _mm_set1_epi8(static_cast<char>(p[0] | 0x20));
+    const __m128i last = _mm_set1_epi8(static_cast<char>(p[m - 1] | 0x20));
+    auto matchesAt = [&](size_t i) {
+        for (size_t j = 0; j < m; ++j)
+            if (f[t[i + j]] != p[j]) return false;
+        return true;
+    };
+    size_t i = static_cast<size_t>(start);
+    for (; i + m - 1 + 16 <= n; i += 16) {
+        __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i)), bit);
+        __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + m - 1)), bit);
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        while (mask) {
+            unsigned k = static_cast<unsigned>(__builtin_ctz(mask));
+            if (matchesAt(i + k)) return static_cast<int64_t>(i + k);
+            mask &= mask - 1;
+        }
+    }
+    for (; i + m <= n; ++i)
+        if (matchesAt(i)) return static_cast<int64_t>(i);
+    return -1;
+}
+#endif
 }  // namespace
 
 int64_t FindText(std::string_view text, std::string_view what, int64_t start) {
@@ -68,6 +117,10 @@ int64_t FindText(std::string_view text, std::string_view what, int64_t start) {
         const void* r = memmem(text.data() + start, text.size() - static_cast<size_t>(start), what.data(), what.size());
         return r ? static_cast<const char*>(r) - text.data() : -1;
     }
+#if defined(__SSE2__)
+    if (FoldsBy0x20(static_cast<unsigned char>(what.front())) && FoldsBy0x20(static_cast<unsigned char>(what.back())))
+        return FindFoldedWide(text, what, start);
+#endif
     return FindFolded(text, what, start);
 }
 
