@@ -71,6 +71,14 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
+std::string MachineFolder(int machine) {
+    const std::string k = std::to_string(machine);
+    const std::string section = "Maskin" + k;
+    std::string folder = ReadIniString(section, "Katalog", "C:\\Vako\\Maskin" + k + "\\");
+    if (ReadIniBool(section, "UtKatalog", false)) folder = ReadIniString(section, "Katalog2", folder);
+    return folder;
+}
+
 bool ReadExcerptLine(TextFile& f, std::string& line, bool& ok) {
     line.clear();
     if (!ok) return false;

@@ -11,6 +11,11 @@
 inline constexpr int kCatalogueLineWidth = 124;
 inline constexpr int kExcerptLineLimit = 150;
 
+// The folder of machine k (1-based) as the machine change sets it: "Katalog" of "Maskin" + k
+// (default "C:\Vako\Maskin" + k + "\"), or "Katalog2" (default that folder) when "UtKatalog"
+// is true. Upper-cased, as the settings store hands it back.
+std::string MachineFolder(int machine);
+
 // Reads one line character by character for the excerpt: characters of code 32 and below are
 // skipped first (all but the byte 0x15, which stays as the first character so that such a
 // line is recognised and left out), then characters of code 32 and above are collected until

@@ -6,6 +6,10 @@
 
 #include "settings/Strings.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 struct FoldTable {
     std::array<unsigned char, 256> fold{};
@@ -25,6 +29,7 @@ bool HasCase(std::string_view what) {
     return false;
 }
 
+#if !defined(__SSE2__)
 // Case-insensitive Horspool over folded bytes.
 int64_t FindFolded(std::string_view text, std::string_view what, int64_t start) {
     const auto& f = Fold().fold;
@@ -58,6 +63,57 @@ int64_t FindFolded(std::string_view text, std::string_view what, int64_t start) 
     }
     return -1;
 }
+#endif
+#if defined(__SSE2__)
+// The bytes that fold like c: c itself and at most one other (Windows-1252 has no letter
+// with three forms).
+void Variants(unsigned char c, unsigned char& a, unsigned char& b) {
+    const auto& f = Fold().fold;
+    a = b = c;
+    for (int x = 0; x < 256; ++x)
+        if (x != c && f[static_cast<size_t>(x)] == f[c]) b = static_cast<unsigned char>(x);
+}
+
+// Sixteen start positions at a time: the two forms of the pattern's first and last byte pick
+// the candidates, the fold table decides.
+int64_t FindFoldedWide(std::string_view text, std::string_view what, int64_t start) {
+    const auto& f = Fold().fold;
+    const size_t m = what.size();
+    const size_t n = text.size();
+    const unsigned char* t = reinterpret_cast<const unsigned char*>(text.data());
+    std::string pat(m, '\0');
+    for (size_t i = 0; i < m; ++i) pat[i] = static_cast<char>(f[static_cast<unsigned char>(what[i])]);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pat.data());
+    unsigned char f1, f2, l1, l2;
+    Variants(p[0], f1, f2);
+    Variants(p[m - 1], l1, l2);
+    const __m128i first1 = _mm_set1_epi8(static_cast<char>(f1));
+    const __m128i first2 = _mm_set1_epi8(static_cast<char>(f2));
+    const __m128i last1 = _mm_set1_epi8(static_cast<char>(l1));
+    const __m128i last2 = _mm_set1_epi8(static_cast<char>(l2));
+    auto matchesAt = [&](size_t i) {
+        for (size_t j = 0; j < m; ++j)
+            if (f[t[i + j]] != p[j]) return false;
+        return true;
+    };
+    size_t i = static_cast<size_t>(start);
+    for (; i + m - 1 + 16 <= n; i += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + m - 1));
+        __m128i fa = _mm_or_si128(_mm_cmpeq_epi8(a, first1), _mm_cmpeq_epi8(a, first2));
+        __m128i lb = _mm_or_si128(_mm_cmpeq_epi8(b, last1), _mm_cmpeq_epi8(b, last2));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(fa, lb)));
+        while (mask) {
+            unsigned k = static_cast<unsigned>(__builtin_ctz(mask));
+            if (matchesAt(i + k)) return static_cast<int64_t>(i + k);
+            mask &= mask - 1;
+        }
+    }
+    for (; i + m <= n; ++i)
+        if (matchesAt(i)) return static_cast<int64_t>(i);
+    return -1;
+}
+#endif
 }  // namespace
 
 int64_t FindText(std::string_view text, std::string_view what, int64_t start) {
@@ -68,7 +124,11 @@ int64_t FindText(std::string_view text, std::string_view what, int64_t start) {
         const void* r = memmem(text.data() + start, text.size() - static_cast<size_t>(start), what.data(), what.size());
         return r ? static_cast<const char*>(r) - text.data() : -1;
     }
+#if defined(__SSE2__)
+    return FindFoldedWide(text, what, start);
+#else
     return FindFolded(text, what, start);
+#endif
 }
 
 int64_t LineOfPosition(std::string_view text, int64_t pos) {

@@ -323,7 +323,7 @@ TEST(DxfNames, NcNameFromDrawing) {
 }
 
 TEST(DxfCommand, ConvertsBesideTheDrawingOrIntoOut) {
-    ScopedIni ini("[Maskin2]\r\nDXFFormat=ESSI\r\n");
+    ScopedIni ini("[Maskin2]\r\nDXFFormat=ESSI\r\n[Maskin3]\r\nDXFFormat=hpgl\r\n");
     TempDir dir;
     WriteFileBytes(dir.File("Part.dxf"), kExample);
     std::string out, err;
@@ -337,6 +337,12 @@ TEST(DxfCommand, ConvertsBesideTheDrawingOrIntoOut) {
               0)
         << err;
     EXPECT_EQ(ReadFileBytes(dir.File("cut.txt")).substr(0, 3), "1\r\n");
+
+    // An unknown format is reported and the program is written in the standard format.
+    ASSERT_EQ(RunProgram({skarv, "--ini", ini.dncPath(), "--machine", "3", "dxf", dir.File("Part.dxf")}, &out, &err), 0);
+    EXPECT_NE(err.find("Ugyldig DXF-format"), std::string::npos) << err;
+    EXPECT_NE(err.find("HPGL"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(dir.File("Part.NC")).substr(0, 3), "%\r\n");
 
     WriteFileBytes(dir.File("Bad.DXF"), Line(0, 0, 0, 1, 1, 0) + "  0\r\nLINE\r\n");
     EXPECT_EQ(RunProgram({skarv, "--ini", ini.dncPath(), "dxf", dir.File("Bad.DXF")}, &out, &err), 1);

@@ -110,3 +110,15 @@ TEST(ExcerptLine, SkipsLeadingBlanksAndCutsAt150) {
     // A line that begins with 0x15 after blanks is left out like the one at the start.
     EXPECT_EQ(ProgramExcerpt(dir.Dnc("P.NC"), 200, false).find("N30"), std::string::npos);
 }
+
+TEST(MachineFolder, DefaultsAndTheSecondFolder) {
+    ScopedIni ini("[Maskin1]\r\nKatalog=c:\\cnc\\dreiebenk\\\r\n"
+                  "[Maskin2]\r\nKatalog=C:\\Fres\\\r\nUtKatalog=true\r\n"
+                  "[Maskin3]\r\nUtKatalog=1\r\nKatalog2=d:\\ut\\\r\n"
+                  "[Maskin4]\r\nUtKatalog=False\r\nKatalog2=d:\\ut\\\r\n");
+    EXPECT_EQ(MachineFolder(1), "C:\\CNC\\DREIEBENK\\");
+    EXPECT_EQ(MachineFolder(2), "C:\\FRES\\");  // no Katalog2: the Katalog value
+    EXPECT_EQ(MachineFolder(3), "D:\\UT\\");
+    EXPECT_EQ(MachineFolder(4), "C:\\VAKO\\MASKIN4\\");
+    EXPECT_EQ(MachineFolder(7), "C:\\VAKO\\MASKIN7\\");
+}

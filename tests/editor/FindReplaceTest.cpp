@@ -59,13 +59,13 @@ TEST(FindText, IgnoresCaseAlsoForNorwegianLetters) {
 
 TEST(FindText, AgreesWithASimpleSearch) {
     std::mt19937 rng(11);
-    const char alphabet[] = {'a', 'A', 'b', 'B', '0', '\xe6', '\xc6', '\r', '\n'};
+    const char alphabet[] = {'a', 'A', 'b', 'B', '0', '\xe6', '\xc6', '\x8a', '\x9a', '\xff', '\x9f', '\r', '\n'};
     for (int i = 0; i < 3000; ++i) {
         std::string text, what;
-        int n = static_cast<int>(rng() % 40), m = 1 + static_cast<int>(rng() % 4);
+        int n = static_cast<int>(rng() % 90), m = 1 + static_cast<int>(rng() % 4);
         for (int k = 0; k < n; ++k) text.push_back(alphabet[rng() % sizeof alphabet]);
         for (int k = 0; k < m; ++k) what.push_back(alphabet[rng() % sizeof alphabet]);
-        int64_t start = static_cast<int64_t>(rng() % 42);
+        int64_t start = static_cast<int64_t>(rng() % 92);
         ASSERT_EQ(FindText(text, what, start), NaiveFind(text, what, start)) << text << " / " << what;
     }
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <random>
 
+#include "TestSupport.h"
 #include "ui/RichText.h"
 
 TEST(RichText, ReadsTheFeaturesOfTheInformationDocument) {
@@ -87,4 +88,19 @@ TEST(RichText, UnicodeToTheCodePage) {
     EXPECT_EQ(UnicodeTo1252(0x2014), '\x97');
     EXPECT_EQ(UnicodeTo1252(0x4E2D), '?');
     EXPECT_EQ(UnicodeTo1252(0x81), '?');
+}
+
+TEST(RichText, TheShopsInformationDocument) {
+    std::string bytes = ReadFileBytes(std::string(SKARV_SOURCE_DIR) + "/examples/shop/Skarv.rtf");
+    ASSERT_FALSE(bytes.empty());
+    RichDocument doc = ReadRichText(bytes);
+    ASSERT_GE(doc.paragraphs.size(), 5u);
+    const RichRun& title = doc.paragraphs[0].runs.at(0);
+    EXPECT_EQ(title.text, "Skarv-Vako DNC");
+    EXPECT_TRUE(title.format.bold);
+    EXPECT_EQ(title.format.halfPoints, 32);
+    EXPECT_EQ(title.format.colour, (RichColour{0, 0, 160, false}));
+    EXPECT_NE(doc.PlainText().find("Verkstedgata 7"), std::string::npos);
+    EXPECT_EQ(doc.PlainText().find("Arial"), std::string::npos);
+    EXPECT_EQ(doc.PlainText().find("\\"), std::string::npos);
 }
