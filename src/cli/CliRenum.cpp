@@ -1,6 +1,11 @@
 // skarv renum, compress and air: the text tools of the editor over a program file. The file
 // is read as the editor reads it (its lines as they stand, blank lines kept) and written
 // with CR LF line ends, by default back over itself through a temporary file.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -9,6 +14,7 @@
 #include "nctools/LineList.h"
 #include "nctools/Renum.h"
 #include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -22,19 +28,54 @@ struct FileArgs {
     std::string out;
 };
 
-bool LoadLines(const std::string& file, std::vector<std::string>& lines) {
-    std::string bytes;
-    if (!ReadAllBytes(file, bytes)) {
+// The program's bytes: a regular file is mapped (a big program is not copied), anything
+// else (standard input) is read.
+class ProgramBytes {
+public:
+    ~ProgramBytes() {
+        if (map_) ::munmap(map_, size_);
+    }
+    bool Load(const std::string& file) {
+        if (file != "-" && !file.empty()) {
+            int fd = ::open(ResolvePath(file).c_str(), O_RDONLY);
+            if (fd < 0) return false;
+            struct stat st;
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+                size_ = static_cast<size_t>(st.st_size);
+                void* m = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+                ::close(fd);
+                if (m == MAP_FAILED) return false;
+                map_ = m;
+                view_ = std::string_view(static_cast<const char*>(m), size_);
+                return true;
+            }
+            ::close(fd);
+        }
+        if (!ReadAllBytes(file, bytes_)) return false;
+        view_ = bytes_;
+        return true;
+    }
+    std::string_view view() const { return view_; }
+
+private:
+    void* map_ = nullptr;
+    size_t size_ = 0;
+    std::string bytes_;
+    std::string_view view_;
+};
+
+bool Load(const std::string& file, ProgramBytes& bytes) {
+    if (!bytes.Load(file)) {
         ShowMessageBox(kLoadCaption, kLoadError + file);
         return false;
     }
-    lines = SplitLines(bytes);
     return true;
 }
 
-int SaveLines(const FileArgs& f, const std::vector<std::string>& lines) {
+// The lines stream from the file's bytes into the new text; only the changed ones are new.
+int Save(const FileArgs& f, StreamedLines& lines) {
     const std::string& target = f.out.empty() ? f.file : f.out;
-    if (!WriteAllBytes(target, JoinLinesCrLf(lines))) {
+    if (!WriteAllBytes(target, lines.Finish())) {
         ShowMessageBox(kSaveCaption, kSaveError + target);
         return 1;
     }
@@ -99,10 +140,11 @@ int Renum(CliContext& ctx) {
         ShowMessageBox(kRenumCaption, kRenumBadValues);
         return 1;
     }
-    std::vector<std::string> lines;
-    if (!LoadLines(f.file, lines)) return 1;
+    ProgramBytes bytes;
+    if (!Load(f.file, bytes)) return 1;
+    StreamedLines lines(bytes.view());
     RenumberText(lines, model, req);
-    return SaveLines(f, lines);
+    return Save(f, lines);
 }
 
 bool ParseFileArgs(const CliContext& ctx, const char* name, FileArgs& f, int& rc) {
@@ -132,10 +174,11 @@ int Compress(CliContext& ctx) {
     FileArgs f;
     int rc = 0;
     if (!ParseFileArgs(ctx, "compress", f, rc)) return rc;
-    std::vector<std::string> lines;
-    if (!LoadLines(f.file, lines)) return 1;
+    ProgramBytes bytes;
+    if (!Load(f.file, bytes)) return 1;
+    StreamedLines lines(bytes.view());
     CompressLines(lines);
-    return SaveLines(f, lines);
+    return Save(f, lines);
 }
 
 int Air(CliContext& ctx) {
@@ -143,10 +186,11 @@ int Air(CliContext& ctx) {
     int rc = 0;
     if (!ParseFileArgs(ctx, "air", f, rc)) return rc;
     char separator = ReadAirSeparator(Section(ctx));
-    std::vector<std::string> lines;
-    if (!LoadLines(f.file, lines)) return 1;
+    ProgramBytes bytes;
+    if (!Load(f.file, bytes)) return 1;
+    StreamedLines lines(bytes.view());
     AirLines(lines, separator);
-    return SaveLines(f, lines);
+    return Save(f, lines);
 }
 }  // namespace
 

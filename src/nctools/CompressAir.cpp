@@ -16,8 +16,14 @@ inline void UpdateComment(bool& inComment, char c) {
 
 std::string CompressLine(std::string_view s) {
     std::string out;
+    CompressLineInto(s, out);
+    return out;
+}
+
+void CompressLineInto(std::string_view s, std::string& out) {
+    out.clear();
     size_t n = s.size();
-    if (n == 0) return out;
+    if (n == 0) return;
     out.reserve(n);
     bool inComment = false;
     // The first position is only looked at for the comment: a tab or blank there stays.
@@ -34,11 +40,16 @@ std::string CompressLine(std::string_view s) {
         if (c == '\t') continue;  // inside comments too
         out.push_back(c);
     }
-    return out;
 }
 
 std::string AirLine(std::string_view s, char separator) {
     std::string out;
+    AirLineInto(s, separator, out);
+    return out;
+}
+
+void AirLineInto(std::string_view s, char separator, std::string& out) {
+    out.clear();
     size_t n = s.size();
     out.reserve(n + n / 4 + 1);
     bool inComment = false;
@@ -49,33 +60,52 @@ std::string AirLine(std::string_view s, char separator) {
         UpdateComment(inComment, c);
         if (!inComment && IsNumberByte(c) && IsAddressLetter(s[i + 1])) out.push_back(separator);
     }
-    return out;
 }
 
 char ReadAirSeparator(const std::string& section) {
     return ReadIniBool(section, "Tab", false) ? '\t' : ' ';
 }
 
-std::vector<size_t> CompressLines(std::vector<std::string>& lines) {
-    std::vector<size_t> changed;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string t = CompressLine(lines[i]);
-        if (t.size() < lines[i].size()) {
-            lines[i] = std::move(t);
-            changed.push_back(i);
+size_t CompressLines(TextLines& lines) {
+    size_t changed = 0;
+    std::string t;
+    size_t count = lines.Count();
+    for (size_t i = 0; i < count; ++i) {
+        std::string_view line = lines.Line(i);
+        // A line without a blank or a tab cannot get shorter.
+        if (line.find_first_of(" \t") == std::string_view::npos) continue;
+        CompressLineInto(line, t);
+        if (t.size() < line.size()) {
+            lines.Replace(i, t);
+            ++changed;
         }
     }
     return changed;
 }
 
-std::vector<size_t> AirLines(std::vector<std::string>& lines, char separator) {
-    std::vector<size_t> changed;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string t = AirLine(lines[i], separator);
-        if (t.size() > lines[i].size()) {
-            lines[i] = std::move(t);
-            changed.push_back(i);
+size_t AirLines(TextLines& lines, char separator) {
+    size_t changed = 0;
+    std::string t;
+    size_t count = lines.Count();
+    for (size_t i = 0; i < count; ++i) {
+        std::string_view line = lines.Line(i);
+        AirLineInto(line, separator, t);
+        if (t.size() > line.size()) {
+            lines.Replace(i, t);
+            ++changed;
         }
     }
     return changed;
+}
+
+std::vector<size_t> CompressLines(std::vector<std::string>& lines) {
+    VectorLines list(lines);
+    CompressLines(list);
+    return std::move(list.changed);
+}
+
+std::vector<size_t> AirLines(std::vector<std::string>& lines, char separator) {
+    VectorLines list(lines);
+    AirLines(list, separator);
+    return std::move(list.changed);
 }

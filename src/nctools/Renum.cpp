@@ -1,6 +1,7 @@
 #include "nctools/Renum.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "settings/Strings.h"
@@ -20,49 +21,47 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool RenumberLine(std::string& line, int64_t& number, int64_t step, int64_t max,
                   const RenumOptions& options) {
-    // The rules work on the view s. When "N " goes in front of the line, s is a copy, so a
-    // line that ends up unchanged keeps its old text.
+    // When "N " goes in front of the line, the rules work on a copy, so a line that ends up
+    // unchanged keeps its old text.
     std::string added;
-    std::string_view s = line;
-    std::string_view prefix;
+    std::string* s = &line;
+    size_t prefixLength = 0;
     size_t p = 0;  // bytes of s that make up the old prefix and number
     if (!options.heidenhain) {
-        if (options.addBlockNo && s.size() >= 2) {
-            char c = s[0];
+        if (options.addBlockNo && line.size() >= 2) {
+            char c = line[0];
             if (c != '%' && c != '*' && c != ':' && c != 'N' && c != 'O') {
                 added.reserve(line.size() + 2);
                 added = "N ";
                 added += line;
-                s = added;
+                s = &added;
             }
         }
-        if (s.size() < 2) return false;
-        bool blockChar = options.blockChars.test(static_cast<unsigned char>(s[0]));
-        if (!blockChar && !(s[0] == '/' && s[1] == 'N')) return false;
-        size_t q = s.find('N');  // 0-based
+        if (s->size() < 2) return false;
+        bool blockChar = options.blockChars.test(static_cast<unsigned char>((*s)[0]));
+        if (!blockChar && !((*s)[0] == '/' && (*s)[1] == 'N')) return false;
+        size_t q = s->find('N');  // 0-based
         p = (q == 0 || q == 1) ? q + 1 : 1;
-        prefix = s.substr(0, p);
+        prefixLength = p;
     }
-    while (p < s.size() && IsDigit(s[p])) ++p;
+    while (p < s->size() && IsDigit((*s)[p])) ++p;
     if (options.removeBlockNo) {
-        while (p < s.size() && s[p] == ' ') ++p;
-        line = std::string(s.substr(p));
+        while (p < s->size() && (*s)[p] == ' ') ++p;
+        s->erase(0, p);
+        if (s != &line) line = std::move(*s);
         return true;
     }
-    char digits[24];
-    int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(number));
+    // The new start: the prefix (at most two bytes) and the number, without leading zeros.
+    char fresh[32];
+    std::memcpy(fresh, s->data(), prefixLength);
+    int n = std::snprintf(fresh + prefixLength, sizeof fresh - prefixLength, "%lld",
+                          static_cast<long long>(number));
+    size_t freshLength = prefixLength + static_cast<size_t>(n);
     number += step;
     if (max > 0 && number > max) number = max;
-    std::string_view numberText(digits, static_cast<size_t>(n));
-    if (p == prefix.size() + numberText.size() && s.substr(0, prefix.size()) == prefix &&
-        s.substr(prefix.size(), numberText.size()) == numberText)
-        return false;
-    std::string fresh;
-    fresh.reserve(prefix.size() + numberText.size() + s.size() - p);
-    fresh.append(prefix);
-    fresh.append(numberText);
-    fresh.append(s.substr(p));
-    line = std::move(fresh);
+    if (p == freshLength && s->compare(0, p, fresh, freshLength) == 0) return false;
+    s->replace(0, p, fresh, freshLength);
+    if (s != &line) line = std::move(*s);
     return true;
 }
 
@@ -85,17 +84,17 @@ MarkedArea MarkedAreaOf(long long selectionStartLine, long long selectionEndLine
     return a;
 }
 
-std::vector<size_t> RenumberText(std::vector<std::string>& lines, const BlockModel& model,
-                                 const RenumRequest& request, const RenumProgress& progress) {
-    std::vector<size_t> changed;
-    if (lines.empty()) return changed;
-    size_t first = 0, end = lines.size();
+size_t RenumberText(TextLines& lines, const BlockModel& model, const RenumRequest& request,
+                    const RenumProgress& progress) {
+    size_t count = lines.Count();
+    if (count == 0) return 0;
+    size_t first = 0, end = count;
     if (request.onlyMarked) {
-        if (request.last < request.first || request.last < 0) return changed;
+        if (request.last < request.first || request.last < 0) return 0;
         first = request.first < 0 ? 0 : static_cast<size_t>(request.first);
         size_t last = static_cast<size_t>(request.last);
-        end = last + 1 < lines.size() ? last + 1 : lines.size();
-        if (first >= end) return changed;
+        end = last + 1 < count ? last + 1 : count;
+        if (first >= end) return 0;
     }
     RenumOptions options;
     options.heidenhain = model.heidenhain;
@@ -105,10 +104,22 @@ std::vector<size_t> RenumberText(std::vector<std::string>& lines, const BlockMod
     // The number runs in 64 bits: a sequence near the top of the 32-bit range goes on
     // counting instead of turning negative.
     int64_t number = request.values.start;
+    size_t changed = 0;
+    std::string line;
     for (size_t i = first; i < end; ++i) {
         if (progress && i % 10 == 0) progress(i);
-        if (RenumberLine(lines[i], number, request.values.step, request.values.max, options))
-            changed.push_back(i);
+        line.assign(lines.Line(i));
+        if (RenumberLine(line, number, request.values.step, request.values.max, options)) {
+            lines.Replace(i, line);
+            ++changed;
+        }
     }
     return changed;
+}
+
+std::vector<size_t> RenumberText(std::vector<std::string>& lines, const BlockModel& model,
+                                 const RenumRequest& request, const RenumProgress& progress) {
+    VectorLines list(lines);
+    RenumberText(list, model, request, progress);
+    return std::move(list.changed);
 }

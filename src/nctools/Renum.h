@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "nctools/LineList.h"
 #include "settings/Settings.h"
 
 inline constexpr const char* kRenumCaption = "Renummerering";
@@ -70,9 +71,11 @@ struct RenumRequest {
 // Called with the index of every line that is a multiple of 10, before the line is handled.
 using RenumProgress = std::function<void(size_t)>;
 
-// Renumbers the lines in place over the whole text, or over the marked lines (clamped to the
-// text). Returns the indexes of the lines whose text changed, ascending: the editor writes
-// back exactly these.
+// Renumbers the whole text, or the marked lines (cut to the text), replacing only the lines
+// whose text changes. Returns how many were replaced.
+size_t RenumberText(TextLines& lines, const BlockModel& model, const RenumRequest& request,
+                    const RenumProgress& progress = RenumProgress());
+// The same over a list; returns the indexes of the changed lines, ascending.
 std::vector<size_t> RenumberText(std::vector<std::string>& lines, const BlockModel& model,
                                  const RenumRequest& request,
                                  const RenumProgress& progress = RenumProgress());

@@ -105,7 +105,13 @@ void TRenForm::Progress(size_t line) {
     }
 }
 
+void TRenForm::reject() {
+    if (running_) return;
+    QDialog::reject();
+}
+
 void TRenForm::RenummererClick() {
+    if (running_) return;
     RenumRequest req;
     if (!ParseRenumValues(ToCp1252(Start->text()), ToCp1252(Steg->text()), ToCp1252(Max->text()),
                           req.values)) {
@@ -128,14 +134,25 @@ void TRenForm::RenummererClick() {
     request_ = req;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     progressClock_.invalidate();
+    running_ = true;
+    Renummerer->setEnabled(false);
+    Avslutt->setEnabled(false);
+    bool failed = false;
+    std::string error;
     try {
         if (runner) runner(req, [this](size_t i) { Progress(i); });
     } catch (const std::exception& e) {
-        QApplication::restoreOverrideCursor();
-        GetPrompter().Message(kRenumCaption, e.what());
+        failed = true;
+        error = e.what();
+    }
+    running_ = false;
+    Renummerer->setEnabled(true);
+    Avslutt->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+    if (failed) {
+        GetPrompter().Message(kRenumCaption, error);
         return;
     }
-    QApplication::restoreOverrideCursor();
     renumbered_ = true;
     accept();
 }

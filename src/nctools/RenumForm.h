@@ -49,6 +49,9 @@ public:
     QPushButton* Renummerer;
     QPushButton* Avslutt;
 
+    // While a run processes window messages the dialog cannot be closed or started again.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -57,5 +60,6 @@ private:
     MarkedArea marked_;
     RenumRequest request_;
     bool renumbered_ = false;
+    bool running_ = false;
     QElapsedTimer progressClock_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPrinter>
@@ -205,7 +206,11 @@ TEST(TRoteringForm, SketchPixelsAndScreenshot) {
     form.InnV->setText("30");
     QTest::mouseClick(form.Kalkuler, Qt::LeftButton);
     QPixmap shot = form.grab();
-    shot.save(QString::fromStdString(BuildDir() + "/rotering.png"));
+    // build/rotering.png; under a real display server (xvfb-run with QT_QPA_PLATFORM=xcb)
+    // build/rotering-xcb.png.
+    QString platform = QGuiApplication::platformName();
+    QString name = platform == "offscreen" ? "rotering.png" : "rotering-" + platform + ".png";
+    EXPECT_TRUE(shot.save(QString::fromStdString(BuildDir() + "/") + name));
     QImage pb = form.PB->grab().toImage();
     RotationSketch s = form.Sketch();
     EXPECT_EQ(form.CentreX, s.centreX);

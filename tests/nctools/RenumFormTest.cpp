@@ -149,3 +149,42 @@ TEST(TRenForm, WholeTextWhenTheMarkedAreaIsOffAndAvsluttChangesNothing) {
     EXPECT_EQ(run.calls, 1);
     EXPECT_TRUE(form.AddBlockNo->isChecked());  // kept between showings
 }
+
+TEST(TRenForm, AClickDuringTheRunIsNotASecondRun) {
+    TRenForm form;
+    RunState run;
+    run.model.blockChars.set('N');
+    run.lines.assign(30, "N1");
+    int calls = 0;
+    form.runner = [&](const RenumRequest& r, const RenumProgress& progress) {
+        ++calls;
+        // A user's click and Escape arriving while the run lets window messages through.
+        form.Renummerer->click();
+        form.reject();
+        EXPECT_FALSE(form.Renummerer->isEnabled());
+        EXPECT_TRUE(form.isVisible());
+        RenumberText(run.lines, run.model, r, progress);
+    };
+    form.lineCount = 30;
+    form.show();
+    QTest::mouseClick(form.Renummerer, Qt::LeftButton);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(form.Renumbered());
+    EXPECT_EQ(run.lines[29], "N300");
+    EXPECT_TRUE(form.Renummerer->isEnabled());
+}
+
+TEST(TRenForm, AFailingRunIsReportedInTheDialog) {
+    ScopedScriptedPrompter prompter;
+    TRenForm form;
+    form.runner = [](const RenumRequest&, const RenumProgress&) {
+        throw std::runtime_error("ikke nok minne");
+    };
+    form.show();
+    QTest::mouseClick(form.Renummerer, Qt::LeftButton);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, kRenumCaption);
+    EXPECT_EQ(prompter.shown[0].text, "ikke nok minne");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.Renumbered());
+}

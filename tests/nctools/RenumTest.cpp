@@ -241,14 +241,6 @@ TEST(ReadBlockModel, DialectAndBlockCharactersFromTheIni) {
     EXPECT_EQ(m4.blockChars, Chars("N"));
 }
 
-TEST(SplitLines, KeepsBlankLinesAndEveryLineEnd) {
-    EXPECT_EQ(SplitLines("A\r\n\r\nB\nC\rD"), (Lines{"A", "", "B", "C", "D"}));
-    EXPECT_EQ(SplitLines("A\r\nB\r\n"), (Lines{"A", "B"}));
-    EXPECT_EQ(SplitLines("A\n\n"), (Lines{"A", ""}));
-    EXPECT_TRUE(SplitLines("").empty());
-    EXPECT_EQ(JoinLinesCrLf({"A", "", "B"}), "A\r\n\r\nB\r\n");
-}
-
 TEST(RenumberText, RealProgramKeepsItsWordsAndNumbersItsBlocks) {
     std::string path = SharedDir() + "/nc-samples/3D_Chips.ngc";
     std::string bytes = ReadFileBytes(path);

@@ -1,0 +1,198 @@
+// The text tools on a big program: 2.5 million lines, about 100 MB. The core functions on
+// the line list, and the skarv commands end to end (read, split, transform, write safely),
+// beside sed doing a compress-like substitution on the same file for comparison.
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "nctools/CompressAir.h"
+#include "nctools/LineList.h"
+#include "nctools/Renum.h"
+
+extern char** environ;
+
+namespace {
+constexpr size_t kLines = 2500000;
+
+std::string DataDir() { return std::string(SKARV_BUILD_DIR) + "/bench-data"; }
+std::string ProgramFile() { return DataDir() + "/big.nc"; }
+std::string IniFile() { return DataDir() + "/bench.ini"; }
+
+// A shop-like program: block numbers, spaced and compressed words, comments, tool changes.
+std::string MakeProgram() {
+    std::string text;
+    text.reserve(kLines * 41);
+    char buf[128];
+    for (size_t i = 0; i < kLines; ++i) {
+        int n;
+        double x = (i % 9973) * 0.137, y = -((i * 7) % 5011) * 0.219;
+        switch (i % 8) {
+        case 0:
+            n = std::snprintf(buf, sizeof buf, "N%zu G01 X%.3f Y%.3f Z-1.5 F250", i * 10, x, y);
+            break;
+        case 1:
+            n = std::snprintf(buf, sizeof buf, "N%zuG01X%.3fY%.3fZ-1.5F250", i * 10, x, y);
+            break;
+        case 2:
+            n = std::snprintf(buf, sizeof buf, "N%zu G02 X%.3f Y%.3f I2.5 J0.", i * 10, x, y);
+            break;
+        case 3:
+            n = std::snprintf(buf, sizeof buf, "(KONTUR %zu X %.1f)", i, x);
+            break;
+        case 4:
+            n = std::snprintf(buf, sizeof buf, "N%zu G00 Z5.0 M09 (RETUR)", i * 10);
+            break;
+        case 5:
+            n = std::snprintf(buf, sizeof buf, "N%zuT%zuM6S1200M3", i * 10, i % 20 + 1);
+            break;
+        case 6:
+            n = std::snprintf(buf, sizeof buf, "N%zu X%.3f\tY%.3f", i * 10, x, y);
+            break;
+        default:
+            n = std::snprintf(buf, sizeof buf, "G01X%.3fY%.3fF180.5", x, y);
+            break;
+        }
+        text.append(buf, static_cast<size_t>(n));
+        text += "\r\n";
+    }
+    return text;
+}
+
+const std::string& ProgramText() {
+    static std::string text = [] {
+        std::filesystem::create_directories(DataDir());
+        std::string t = MakeProgram();
+        std::ofstream(ProgramFile(), std::ios::binary).write(t.data(), static_cast<std::streamsize>(t.size()));
+        std::ofstream(IniFile()) << "[Maskin1]\r\nProtokoll=ISO\r\nBlokkTegn=N\r\nTab=False\r\n";
+        return t;
+    }();
+    return text;
+}
+
+const std::vector<std::string>& ProgramLines() {
+    static std::vector<std::string> lines = SplitLines(ProgramText());
+    return lines;
+}
+
+// Runs a program and waits; cpuSeconds gets its user + system time (the wall time on a
+// shared machine also holds the time other work had the cores).
+int Spawn(const std::vector<std::string>& args, const std::string& stdoutFile = std::string(),
+          double* cpuSeconds = nullptr) {
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (!stdoutFile.empty())
+        posix_spawn_file_actions_addopen(&fa, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return -1;
+    int status = 0;
+    struct rusage ru {};
+    wait4(pid, &status, 0, &ru);
+    if (cpuSeconds)
+        *cpuSeconds += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
+                       ru.ru_stime.tv_usec / 1e6;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void SetCounters(benchmark::State& state) {
+    state.counters["lines"] = static_cast<double>(ProgramLines().size());
+    state.counters["MB"] = static_cast<double>(ProgramText().size()) / 1e6;
+}
+}  // namespace
+
+static void BM_CoreRenumber(benchmark::State& state) {
+    BlockModel model;
+    model.blockChars.set('N');
+    RenumRequest req;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::string> lines = ProgramLines();
+        state.ResumeTiming();
+        auto changed = RenumberText(lines, model, req);
+        benchmark::DoNotOptimize(changed.data());
+    }
+    SetCounters(state);
+}
+BENCHMARK(BM_CoreRenumber)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+static void BM_CoreCompress(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::string> lines = ProgramLines();
+        state.ResumeTiming();
+        auto changed = CompressLines(lines);
+        benchmark::DoNotOptimize(changed.data());
+    }
+    SetCounters(state);
+}
+BENCHMARK(BM_CoreCompress)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+static void BM_CoreAir(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::string> lines = ProgramLines();
+        state.ResumeTiming();
+        auto changed = AirLines(lines, ' ');
+        benchmark::DoNotOptimize(changed.data());
+    }
+    SetCounters(state);
+}
+BENCHMARK(BM_CoreAir)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+static void BM_SplitAndJoin(benchmark::State& state) {
+    for (auto _ : state) {
+        auto lines = SplitLines(ProgramText());
+        std::string out = JoinLinesCrLf(lines);
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetCounters(state);
+}
+BENCHMARK(BM_SplitAndJoin)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+static void SkarvCommand(benchmark::State& state, const char* command) {
+    ProgramText();
+    std::string out = DataDir() + "/out-" + command + ".nc";
+    std::vector<std::string> args = {std::string(SKARV_BIN_DIR) + "/skarv", "--ini", IniFile(),
+                                     command, ProgramFile(), "-o", out};
+    double cpu = 0;
+    for (auto _ : state) {
+        if (Spawn(args, std::string(), &cpu) != 0) state.SkipWithError("skarv failed");
+    }
+    state.counters["child_cpu_ms"] = cpu * 1000 / static_cast<double>(state.iterations());
+    SetCounters(state);
+}
+static void BM_SkarvRenum(benchmark::State& state) { SkarvCommand(state, "renum"); }
+static void BM_SkarvCompress(benchmark::State& state) { SkarvCommand(state, "compress"); }
+static void BM_SkarvAir(benchmark::State& state) { SkarvCommand(state, "air"); }
+BENCHMARK(BM_SkarvRenum)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SkarvCompress)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SkarvAir)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+static void BM_SedCompressLike(benchmark::State& state) {
+    ProgramText();
+    std::string out = DataDir() + "/out-sed.nc";
+    std::vector<std::string> args = {"/usr/bin/sed", "-E", "s/([0-9.]) ([A-Z])/\\1\\2/g",
+                                     ProgramFile()};
+    double cpu = 0;
+    for (auto _ : state) {
+        if (Spawn(args, out, &cpu) != 0) state.SkipWithError("sed failed");
+    }
+    state.counters["child_cpu_ms"] = cpu * 1000 / static_cast<double>(state.iterations());
+    SetCounters(state);
+}
+BENCHMARK(BM_SedCompressLike)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+BENCHMARK_MAIN();
