@@ -1,6 +1,11 @@
 // The skarv commands for tape codes and serial transfers, run as the real program.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <chrono>
 #include <thread>
 
@@ -96,4 +101,34 @@ TEST(CliSerial, ReceiveWritesTheLinesWithCrLf) {
     ASSERT_EQ(rc, 0) << err;
     EXPECT_EQ(ReadFileBytes(dir.File("UT.NC")), "%\r\nN10X5\r\nN20\r\n");
     EXPECT_NE(err.find("Mottatt 3 linjer"), std::string::npos) << err;
+}
+
+TEST(CliSerial, CtrlCEndsTheReceptionAndKeepsWhatArrived) {
+    PtyMachine m;
+    TempDir dir;
+    // A long timeout: only Ctrl-C ends this reception.
+    std::string ini = WriteIni(dir, m, "Kode=ASCII\r\nTimeMultiplier=30000\r\n");
+    std::string out = dir.File("UT.NC");
+    std::string bin = Skarv();
+    std::vector<std::string> args = {bin, "--ini", ini, "receive", out};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, bin.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(300ms);
+    m.Send("N10 G0\r\nN20 X1\r\n");  // no end of tape: the machine keeps the line open
+    std::this_thread::sleep_for(300ms);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - t0 < 3s)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(WIFEXITED(status)) << "skarv receive did not end on Ctrl-C";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(out), "N10 G0\r\nN20 X1\r\n");
 }

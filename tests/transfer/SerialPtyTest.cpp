@@ -161,6 +161,28 @@ TEST(SerialPty, PortStartsHeldUntilTheMachineSendsXon) {
     EXPECT_TRUE(got == expected) << "bytes lost or doubled";
 }
 
+TEST(SerialPty, ShortProgramHeldAtTheEndIsNotReportedSent) {
+    // Everything fits in the port's queue at once; the send is over only when it has left.
+    PtyMachine m;
+    ScopedTermiosPorts ports;
+    ScopedIni ini(Ini(m, "Kode=ASCII\r\nXonXoff=1\r\nTimeMultiplier=100\r\n", "StoppKode=M30\r\n"));
+    std::atomic<bool> abort{false};
+    std::atomic<int32_t> queued{0};
+    std::atomic<bool> ended{false};
+    SendResult result = SendResult::Cancelled;
+    std::thread sender([&] {
+        result = SendOnThread({"N10", "N20"}, 0, "", abort, queued);
+        ended = true;
+    });
+    std::this_thread::sleep_for(400ms);
+    EXPECT_FALSE(ended.load()) << "the send ended while the machine held XOFF";
+    EXPECT_EQ(m.Received(), "");
+    m.Send("\x11");
+    sender.join();
+    EXPECT_EQ(result, SendResult::Finished);
+    EXPECT_EQ(m.WaitQuiet(50ms, 2s), "N10\r\nN20\r\nM30");
+}
+
 TEST(SerialPty, CancelWhileXoffIsHeldEndsWithinOneTimeout) {
     PtyMachine m;
     ScopedTermiosPorts ports;
