@@ -105,16 +105,7 @@ bool TermiosSerial::GetState(SerialDcb& dcb) {
     return true;
 }
 
-bool TermiosSerial::SetState(const SerialDcb& d) {
-    if (fd_ < 0) return false;
-    // New line settings (DTR and RTS dropped at the end) come after the queued output.
-    if (!DrainOutput()) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.clear();
-    }
-    struct termios2 t;
-    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
-    if (d.BaudRate == 0) return false;
+bool LineSettingsToTermios(const SerialDcb& d, uint32_t& cflagOut, uint32_t& iflagOut) {
     tcflag_t cflag = CREAD | CLOCAL;
     switch (d.ByteSize) {
     case 5: cflag |= CS5; break;
@@ -139,21 +130,40 @@ bool TermiosSerial::SetState(const SerialDcb& d) {
     }
     // Linux has one switch for RTS and CTS handshake; it follows the output side.
     if (d.fOutxCtsFlow) cflag |= CRTSCTS;
+    tcflag_t iflag = IGNBRK;
+    if (d.fParity) iflag |= INPCK;
+    if (KernelCanFlow(d)) {
+        if (d.fOutX) iflag |= IXON;
+        if (d.fInX) iflag |= IXOFF;
+    }
+    cflagOut = cflag;
+    iflagOut = iflag;
+    return true;
+}
+
+bool TermiosSerial::SetState(const SerialDcb& d) {
+    if (fd_ < 0) return false;
+    // New line settings (DTR and RTS dropped at the end) come after the queued output.
+    if (!DrainOutput()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+    }
+    struct termios2 t;
+    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+    if (d.BaudRate == 0) return false;
+    uint32_t cflag = 0, iflag = 0;
+    if (!LineSettingsToTermios(d, cflag, iflag)) return false;
     tcflag_t code = BOTHER;
     for (auto& r : kRates)
         if (r.rate == d.BaudRate) code = r.code;
-    cflag |= code;
-    t.c_cflag = cflag;
+    t.c_cflag = cflag | code;
     t.c_ospeed = t.c_ispeed = d.BaudRate;
     // Raw bytes: no echo, no line editing, no translation, no signals.
     t.c_lflag = 0;
     t.c_oflag = 0;
-    t.c_iflag = IGNBRK;
-    if (d.fParity) t.c_iflag |= INPCK;
+    t.c_iflag = iflag;
     bool kernelFlow = KernelCanFlow(d);
     if (kernelFlow) {
-        if (d.fOutX) t.c_iflag |= IXON;
-        if (d.fInX) t.c_iflag |= IXOFF;
         t.c_cc[VSTART] = d.XonChar;
         t.c_cc[VSTOP] = d.XoffChar;
     }

@@ -82,6 +82,10 @@ TEST(CliSerial, SendToAMissingPortFails) {
     EXPECT_NE(err.find(Cp1252ToUtf8(std::string(kOpenCaptionPrefix) + "COM9: " + kOpenFailedText)), std::string::npos) << err;
     EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT.NC")}, &out, &err), 1);
     EXPECT_FALSE(FileExists(dir.File("UT.NC")));
+    // The tape reader and punch are not served here.
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=LPT1\r\n");
+    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P.NC")}, &out, &err), 1);
+    EXPECT_NE(err.find("LPT1"), std::string::npos) << err;
 }
 
 TEST(CliSerial, ReceiveWritesTheLinesWithCrLf) {
