@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <termios.h>
 
 #include <chrono>
@@ -399,8 +401,13 @@ TEST(SerialPty, MissingDeviceSaysSoAndTouchesNothing) {
     TempDir dir;
     ScopedTermiosPorts ports;
     ScopedIni ini("[VakoEdit]\r\nPort=COM9\r\n[COM9]\r\n");
-    struct stat st;
-    ASSERT_NE(::stat("/dev/ttyS8", &st) == 0 && ::stat("/dev/COM9", &st) == 0, true);
+    for (const char* real : {"/dev/COM9", "/dev/ttyS8"}) {
+        int fd = ::open(real, O_RDWR | O_NONBLOCK | O_NOCTTY);
+        if (fd >= 0) {
+            ::close(fd);
+            GTEST_SKIP() << "this host has a real port behind COM9";
+        }
+    }
     MessageRecorder messages;
     bool touched = false;
     DialogLoopHooks hooks;
