@@ -443,7 +443,7 @@ bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
             if (!unlimited) std::this_thread::sleep_until(deadline);
             return false;
         }
-        if (pr > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
+        if (pr > 0 && (p.revents & POLLHUP) && (software || !(p.revents & POLLIN))) {
             if (!unlimited) std::this_thread::sleep_until(deadline);
             return false;
         }
