@@ -48,18 +48,26 @@ bool TermiosSerial::Open(const std::string& name) {
     if (path.empty()) return false;
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return false;
-    ::ioctl(fd_, TIOCEXCL);                 // no sharing
-    ::ioctl(fd_, TCXONC, TCOON);            // a stop left from an earlier use is lifted
+    ::ioctl(fd_, TIOCEXCL);       // no sharing
+    ::ioctl(fd_, TCXONC, TCOON);  // a stop left from an earlier use is lifted
     haveModemLines_ = true;
-    softwareFlow_ = softwareStopped_ = false;
-    pendingInput_.clear();
     timeouts_ = CommTimeouts{};
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+        pendingInput_.clear();
+        dead_ = stopWriter_ = false;
+        softwareFlow_ = softwareStopped_ = dsrFlow_ = false;
+    }
+    writer_ = std::thread([this] { FlushLoop(); });
     return true;
 }
 
-bool TermiosSerial::SetupQueues(uint32_t, uint32_t) {
-    // The kernel's queues have a size of their own; there is nothing to reserve.
-    return fd_ >= 0;
+bool TermiosSerial::SetupQueues(uint32_t, uint32_t outQueue) {
+    if (fd_ < 0) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    capacity_ = std::max<size_t>(size_t(outQueue) * 4, 1024);
+    return true;
 }
 
 bool TermiosSerial::GetState(SerialDcb& dcb) {
@@ -84,7 +92,7 @@ bool TermiosSerial::GetState(SerialDcb& dcb) {
     d.StopBits = (t.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
     d.fParity = (t.c_iflag & INPCK) != 0;
     d.fOutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
-    d.fOutX = (t.c_iflag & IXON) != 0 || (softwareFlow_ && dcb_.fOutX);
+    d.fOutX = (t.c_iflag & IXON) != 0 || dcb_.fOutX;
     d.fInX = (t.c_iflag & IXOFF) != 0;
     d.XonChar = t.c_cc[VSTART] ? t.c_cc[VSTART] : dcb_.XonChar;
     d.XoffChar = t.c_cc[VSTOP] ? t.c_cc[VSTOP] : dcb_.XoffChar;
@@ -97,11 +105,7 @@ bool TermiosSerial::GetState(SerialDcb& dcb) {
     return true;
 }
 
-bool TermiosSerial::SetState(const SerialDcb& d) {
-    if (fd_ < 0) return false;
-    struct termios2 t;
-    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
-    if (d.BaudRate == 0) return false;
+bool LineSettingsToTermios(const SerialDcb& d, uint32_t& cflagOut, uint32_t& iflagOut) {
     tcflag_t cflag = CREAD | CLOCAL;
     switch (d.ByteSize) {
     case 5: cflag |= CS5; break;
@@ -126,29 +130,54 @@ bool TermiosSerial::SetState(const SerialDcb& d) {
     }
     // Linux has one switch for RTS and CTS handshake; it follows the output side.
     if (d.fOutxCtsFlow) cflag |= CRTSCTS;
+    tcflag_t iflag = IGNBRK;
+    if (d.fParity) iflag |= INPCK;
+    if (KernelCanFlow(d)) {
+        if (d.fOutX) iflag |= IXON;
+        if (d.fInX) iflag |= IXOFF;
+    }
+    cflagOut = cflag;
+    iflagOut = iflag;
+    return true;
+}
+
+bool TermiosSerial::SetState(const SerialDcb& d) {
+    if (fd_ < 0) return false;
+    // New line settings (DTR and RTS dropped at the end) come after the queued output.
+    if (!DrainOutput()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+    }
+    struct termios2 t;
+    if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
+    if (d.BaudRate == 0) return false;
+    uint32_t cflag = 0, iflag = 0;
+    if (!LineSettingsToTermios(d, cflag, iflag)) return false;
     tcflag_t code = BOTHER;
     for (auto& r : kRates)
         if (r.rate == d.BaudRate) code = r.code;
-    cflag |= code;
-    t.c_cflag = cflag;
+    t.c_cflag = cflag | code;
     t.c_ospeed = t.c_ispeed = d.BaudRate;
     // Raw bytes: no echo, no line editing, no translation, no signals.
     t.c_lflag = 0;
     t.c_oflag = 0;
-    t.c_iflag = IGNBRK;
-    if (d.fParity) t.c_iflag |= INPCK;
+    t.c_iflag = iflag;
     bool kernelFlow = KernelCanFlow(d);
     if (kernelFlow) {
-        if (d.fOutX) t.c_iflag |= IXON;
-        if (d.fInX) t.c_iflag |= IXOFF;
         t.c_cc[VSTART] = d.XonChar;
         t.c_cc[VSTOP] = d.XoffChar;
     }
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     if (::ioctl(fd_, TCSETS2, &t) != 0) return false;
-    softwareFlow_ = !kernelFlow && d.fOutX;
-    if (!softwareFlow_) softwareStopped_ = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        softwareFlow_ = !kernelFlow && d.fOutX;
+        if (!softwareFlow_) softwareStopped_ = false;
+        dsrFlow_ = d.fOutxDsrFlow;
+        xonChar_ = d.XonChar;
+        xoffChar_ = d.XoffChar;
+    }
     dcb_ = d;
     SetModemLine(TIOCM_DTR, d.fDtrControl != DTR_CONTROL_DISABLE);
     if (!d.fOutxCtsFlow) SetModemLine(TIOCM_RTS, d.fRtsControl != RTS_CONTROL_DISABLE);
@@ -170,7 +199,7 @@ bool TermiosSerial::SetModemLine(int line, bool on) {
 }
 
 bool TermiosSerial::DsrLow() {
-    if (!haveModemLines_ || !dcb_.fOutxDsrFlow) return false;
+    if (!haveModemLines_ || !dsrFlow_) return false;
     int lines = 0;
     if (::ioctl(fd_, TIOCMGET, &lines) != 0) {
         haveModemLines_ = false;
@@ -182,10 +211,11 @@ bool TermiosSerial::DsrLow() {
 bool TermiosSerial::Escape(EscapeFunction function) {
     if (fd_ < 0) return false;
     switch (function) {
-    case EscapeFunction::SETXOFF:
+    case EscapeFunction::SETXOFF: {
         // The port acts as if the machine had sent XOFF: only its XON lets the output go.
         // Linux does not let a received XON lift a stop made by tcflow, so the watch for
         // XON/XOFF moves here for the rest of the transfer.
+        std::lock_guard<std::mutex> lock(mutex_);
         if (dcb_.fOutX && !softwareFlow_) {
             struct termios2 t;
             if (::ioctl(fd_, TCGETS2, &t) != 0) return false;
@@ -198,12 +228,16 @@ bool TermiosSerial::Escape(EscapeFunction function) {
             return true;
         }
         return ::ioctl(fd_, TCXONC, TCOOFF) == 0;
-    case EscapeFunction::SETXON:
+    }
+    case EscapeFunction::SETXON: {
+        std::lock_guard<std::mutex> lock(mutex_);
         if (softwareFlow_) {
             softwareStopped_ = false;
+            changed_.notify_all();
             return true;
         }
         return ::ioctl(fd_, TCXONC, TCOON) == 0;
+    }
     case EscapeFunction::SETRTS: return SetModemLine(TIOCM_RTS, true);
     case EscapeFunction::CLRRTS: return SetModemLine(TIOCM_RTS, false);
     case EscapeFunction::SETDTR: return SetModemLine(TIOCM_DTR, true);
@@ -218,22 +252,104 @@ bool TermiosSerial::SetTimeouts(const CommTimeouts& timeouts) {
     return true;
 }
 
-void TermiosSerial::WaitUntil(Clock::time_point deadline) {
-    auto now = Clock::now();
-    if (deadline > now) std::this_thread::sleep_until(deadline);
-}
-
-void TermiosSerial::TakeInput() {
+void TermiosSerial::TakeInputLocked() {
     char buf[256];
     for (;;) {
         ssize_t got = ::read(fd_, buf, sizeof buf);
         if (got <= 0) return;
         for (ssize_t i = 0; i < got; ++i) {
             auto c = static_cast<uint8_t>(buf[i]);
-            if (c == dcb_.XoffChar && (c != dcb_.XonChar || !softwareStopped_)) softwareStopped_ = true;
-            else if (c == dcb_.XonChar) softwareStopped_ = false;
+            if (c == xoffChar_ && (c != xonChar_ || !softwareStopped_)) softwareStopped_ = true;
+            else if (c == xonChar_) softwareStopped_ = false;
             else pendingInput_.push_back(static_cast<char>(c));
         }
+    }
+}
+
+void TermiosSerial::FlushLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopWriter_) {
+        if (softwareFlow_) TakeInputLocked();
+        bool held = softwareFlow_ && softwareStopped_;
+        if (queue_.empty() || dead_) {
+            changed_.wait_for(lock, std::chrono::milliseconds(20));
+            continue;
+        }
+        if (held || DsrLow()) {
+            // Held by the machine: look for its XON (or for DSR) again shortly.
+            lock.unlock();
+            struct pollfd p{fd_, POLLIN, 0};
+            if (held) ::poll(&p, 1, 5);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            lock.lock();
+            continue;
+        }
+        size_t n = queue_.size();
+        writeBuffer_.assign(queue_.begin(), queue_.end());
+        lock.unlock();
+        ssize_t r = ::write(fd_, writeBuffer_.data(), n);
+        int err = errno;
+        if (r < 0 && (err == EAGAIN || err == EINTR)) {
+            // The kernel takes nothing: the line is held (XOFF, CTS) or its buffer is full.
+            struct pollfd p{fd_, static_cast<short>(POLLOUT | (softwareFlow_ ? POLLIN : 0)), 0};
+            int pr = ::poll(&p, 1, 20);
+            lock.lock();
+            if (pr > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) {
+                dead_ = true;
+                changed_.notify_all();
+            }
+            continue;
+        }
+        lock.lock();
+        if (r > 0) {
+            queue_.erase(0, static_cast<size_t>(r));
+        } else {
+            dead_ = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+bool TermiosSerial::DrainOutput() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!writer_.joinable()) return true;
+    // Output that moves is waited for; a line on which nothing moves for a while is held.
+    const auto stall = std::chrono::milliseconds(
+        std::max<long long>(50, 30000LL / std::max<uint32_t>(dcb_.BaudRate, 1)));
+    size_t last = SIZE_MAX;
+    auto lastChange = Clock::now();
+    for (;;) {
+        int inKernel = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &inKernel) != 0 || inKernel < 0) inKernel = 0;
+        size_t pending = queue_.size() + static_cast<size_t>(inKernel);
+        if (pending == 0) return true;
+        if (dead_) return false;
+        auto now = Clock::now();
+        if (pending != last) {
+            last = pending;
+            lastChange = now;
+        } else if (now - lastChange >= stall) {
+            return false;
+        }
+        changed_.wait_for(lock, std::chrono::milliseconds(2));
+    }
+}
+
+bool TermiosSerial::Drain(int32_t timeoutMs) {
+    if (fd_ < 0) return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<int32_t>(timeoutMs, 0));
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        int inKernel = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &inKernel) != 0 || inKernel < 0) inKernel = 0;
+        if (queue_.empty() && inKernel == 0) return true;
+        if (dead_) {
+            lock.unlock();
+            std::this_thread::sleep_until(deadline);  // a dead line is waited on like a held one
+            return false;
+        }
+        if (Clock::now() >= deadline) return false;
+        changed_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(2)));
     }
 }
 
@@ -248,67 +364,30 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, in
         unlimited = false;
     }
     const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
-    uint32_t accepted = 0;  // taken by the driver
-    bool dead = false;
-    while (accepted < n) {
-        if (softwareFlow_) TakeInput();
-        bool held = (softwareFlow_ && softwareStopped_) || DsrLow();
-        if (!held) {
-            uint32_t chunk = n - accepted;
-            ssize_t r = ::write(fd_, data + accepted, chunk);
-            if (r > 0) {
-                accepted += static_cast<uint32_t>(r);
-                continue;
-            }
-            if (r < 0 && errno != EAGAIN && errno != EINTR) {
-                dead = true;  // the line is gone (a hang-up, a pulled adapter)
-                break;
-            }
+    std::unique_lock<std::mutex> lock(mutex_);
+    uint32_t accepted = 0;
+    while (!dead_) {
+        if (queue_.size() < capacity_) {
+            size_t k = std::min<size_t>(capacity_ - queue_.size(), n - accepted);
+            queue_.append(reinterpret_cast<const char*>(data) + accepted, k);
+            accepted += static_cast<uint32_t>(k);
+            changed_.notify_all();
         }
-        if (Clock::now() >= deadline) break;
-        if (held) {
-            // Held by the software XOFF or by DSR: look again shortly.
-            auto step = std::min(deadline, Clock::now() + std::chrono::milliseconds(2));
-            if (softwareFlow_) {
-                struct pollfd p{fd_, POLLIN, 0};
-                ::poll(&p, 1, std::max(1, MillisLeft(step)));
-            } else {
-                std::this_thread::sleep_until(step);
-            }
-            continue;
-        }
-        struct pollfd p{fd_, static_cast<short>(POLLOUT | (softwareFlow_ ? POLLIN : 0)), 0};
-        int pr = ::poll(&p, 1, unlimited ? -1 : MillisLeft(deadline));
-        if (pr > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) {
-            dead = true;
+        if (accepted == n) break;
+        if (unlimited) changed_.wait(lock);
+        else if (changed_.wait_until(lock, deadline) == std::cv_status::timeout && queue_.size() >= capacity_)
             break;
-        }
     }
-    // What the driver accepted has not necessarily left the port: wait for its queue to drain
-    // within the timeout, then take back what is still in it.
-    int queued = 0;
-    if (!dead && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
-        while (queued > 0 && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
-            if (softwareFlow_) {
-                TakeInput();
-                if (softwareStopped_) break;  // the machine said stop: the rest comes back
-            }
-        }
-        if (queued > 0) {
-            ::ioctl(fd_, TCFLSH, TCOFLUSH);
-            accepted -= std::min<uint32_t>(accepted, static_cast<uint32_t>(queued));
-        }
-    }
-    written = accepted;
-    if (dead) {
-        // A dead line behaves like a silent one: the call uses up its timeout rather than
-        // returning at once, so a caller that retries does not spin.
-        if (!unlimited) WaitUntil(deadline);
+    if (dead_) {
+        // Nothing more leaves a dead line, and it behaves like a silent one: the call uses up
+        // its timeout rather than returning at once, so a caller that retries does not spin.
+        queue_.clear();
+        lock.unlock();
+        if (!unlimited) std::this_thread::sleep_until(deadline);
         else std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return false;
     }
+    written = accepted;
     return true;
 }
 
@@ -321,16 +400,25 @@ bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
     const bool unlimited = total == UINT64_MAX;
     const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
     for (;;) {
-        if (softwareFlow_) TakeInput();
-        while (!pendingInput_.empty()) {
-            auto c = static_cast<uint8_t>(pendingInput_.front());
-            pendingInput_.erase(0, 1);
-            if (c == 0 && dcb_.fNull) continue;
-            byte = c;
-            got = true;
-            return true;
+        bool software;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            software = softwareFlow_;
+            if (software) TakeInputLocked();
+            bool found = false;
+            while (!found && !pendingInput_.empty()) {
+                auto c = static_cast<uint8_t>(pendingInput_.front());
+                pendingInput_.erase(0, 1);
+                if (c == 0 && dcb_.fNull) continue;
+                byte = c;
+                found = true;
+            }
+            if (found) {
+                got = true;
+                return true;
+            }
         }
-        if (!softwareFlow_) {
+        if (!software) {
             uint8_t c;
             ssize_t r = ::read(fd_, &c, 1);
             if (r == 1) {
@@ -341,7 +429,7 @@ bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
             }
             if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
                 // The line is gone: wait out the timeout as a silent line would.
-                if (!unlimited) WaitUntil(deadline);
+                if (!unlimited) std::this_thread::sleep_until(deadline);
                 else std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 return false;
             }
@@ -352,25 +440,38 @@ bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
         int pr = ::poll(&p, 1, left);
         if (pr < 0 && errno == EINTR) return true;  // a signal ends the wait like a timeout
         if (pr > 0 && (p.revents & (POLLERR | POLLNVAL))) {
-            if (!unlimited) WaitUntil(deadline);
+            if (!unlimited) std::this_thread::sleep_until(deadline);
             return false;
         }
-        if (pr > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN)) {
-            if (!unlimited) WaitUntil(deadline);
+        if (pr > 0 && (p.revents & POLLHUP) && (software || !(p.revents & POLLIN))) {
+            if (!unlimited) std::this_thread::sleep_until(deadline);
             return false;
         }
     }
 }
 
+void TermiosSerial::StopWriter() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopWriter_ = true;
+        changed_.notify_all();
+    }
+    if (writer_.joinable()) writer_.join();
+}
+
 void TermiosSerial::Close() {
     if (fd_ < 0) return;
-    // Output still queued in the driver (held by flow control) is dropped, so that the close
-    // does not wait for a machine that holds XOFF.
+    // Queued output goes first while it moves; output held by flow control is dropped, so
+    // that the close does not wait for a machine that holds XOFF.
+    bool drained = DrainOutput();
+    StopWriter();
     int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) ::ioctl(fd_, TCFLSH, TCOFLUSH);
+    if (!drained && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) ::ioctl(fd_, TCFLSH, TCOFLUSH);
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.clear();
 }
 
 void InstallTermiosSerial() {

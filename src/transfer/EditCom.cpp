@@ -145,6 +145,11 @@ void WriteComBlock(TComPort& port, std::string& block) {
     block.erase(0, sent);
 }
 
+bool DrainComPort(TComPort& port) {
+    if (!port.Handle) return false;
+    return port.Handle->Drain(port.TimeMultiplier);
+}
+
 void ReadComLine(TComPort& port, std::string& line, bool& done) {
     line.clear();
     done = false;

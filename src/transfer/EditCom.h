@@ -50,5 +50,8 @@ void OpenComPort(const std::string& section, const std::string& device, bool sen
 void CloseComPort(TComPort& port);
 // Converts and writes the block; the block keeps what was not written (empty when all went).
 void WriteComBlock(TComPort& port, std::string& block);
+// Waits up to one write timeout until the output written so far has left the port (the
+// device may queue it); false when some is still held back.
+bool DrainComPort(TComPort& port);
 // Reads until a line is complete or reception is over (done).
 void ReadComLine(TComPort& port, std::string& line, bool& done);

@@ -86,6 +86,9 @@ public:
     // negative). written is what left the port; a timeout is not a failure. False on a failure
     // of the device; written is then what went out before it.
     virtual bool Write(const uint8_t* data, uint32_t n, uint32_t& written, int32_t maxWaitMs = -1) = 0;
+    // Waits up to timeoutMs until all output written so far has left the port; false when
+    // some is still held (flow control) or the line is gone.
+    virtual bool Drain(int32_t timeoutMs) { return true; }
     // Reads one byte within the read timeout. got is false on a timeout; false on a failure.
     virtual bool ReadByte(uint8_t& byte, bool& got) = 0;
     virtual void Close() = 0;

@@ -97,6 +97,14 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
             block.assign(static_cast<size_t>(trailer), '\0');
             WriteComBlock(port, block);
         }
+        // The transfer is over when the last byte has left the port, not when it is queued:
+        // a machine that holds XOFF at the end is waited for until the user cancels.
+        while (!DrainComPort(port)) {
+            if (abortTransfer.load(std::memory_order_relaxed) || (terminated && terminated())) {
+                result = SendResult::Cancelled;
+                break;
+            }
+        }
         if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
             while (!abortTransfer.load(std::memory_order_relaxed) && !(terminated && terminated()))
                 std::this_thread::sleep_for(kIdlePass);
@@ -154,6 +162,14 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
     if (trailer > 0) {
         block.assign(static_cast<size_t>(trailer), '\0');
         WriteComBlock(port, block);
+    }
+    // Until the tape end has left the port; after a cancel one more write timeout at most.
+    while (!DrainComPort(port)) {
+        pump();
+        if (aborted()) {
+            finished = false;
+            break;
+        }
     }
     if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
         while (!aborted()) {

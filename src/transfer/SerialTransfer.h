@@ -32,7 +32,7 @@ int32_t WholeProgramStartIndex(const std::vector<std::string>& lines);
 // The body of the transfer thread. abortTransfer is only read; linesQueued is written after
 // each line taken into the send block (the index of the next line). terminated, when given,
 // asks the send to stop as a cancel does. Shows "Åpne <device>" / "Åpning feilet" when the
-// port cannot be opened.
+// port cannot be opened. Finished only when the tape end has left the port.
 SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t startIndex,
                              std::string startSequence, const std::string& portSection,
                              const std::atomic<bool>& abortTransfer,
@@ -51,8 +51,9 @@ struct DialogLoopHooks {
     std::function<void(const std::string&)> lineReceived;  // receive: a new last line
 };
 
-// The send without a thread. The stop code and the trailer go out after a cancel too. False
-// when the port could not be opened ("Åpne <device>" / "Åpning feilet" shown, nothing sent).
+// The send without a thread. The stop code and the trailer go out after a cancel too.
+// OpenFailed when the port could not be opened ("Åpne <device>" / "Åpning feilet" shown,
+// nothing sent, no hook called).
 SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t startIndex,
                                  std::string startSequence, const std::string& portSection,
                                  const std::string& device, const DialogLoopHooks& hooks);

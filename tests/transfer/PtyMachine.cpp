@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +16,13 @@ PtyMachine::PtyMachine() {
         throw std::runtime_error("posix_openpt");
     slave_ = ::ptsname(master_);
     slaveHold_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY);
+    // A raw line from the start (set through the slave): what the machine sends before the
+    // port opens is neither echoed nor edited.
+    struct termios t;
+    if (slaveHold_ >= 0 && ::tcgetattr(slaveHold_, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(slaveHold_, TCSANOW, &t);
+    }
     link_ = dir_.File("COM1");
     if (::symlink(slave_.c_str(), link_.c_str()) != 0) throw std::runtime_error("symlink");
     lastArrival_ = std::chrono::steady_clock::now();

@@ -1,0 +1,124 @@
+// Sending a 10 MB program through a pseudo-terminal with no flow control and no delays: the
+// software must never be what limits a transfer (a serial line carries at most ~10 KB/s).
+// A reader thread plays the machine and drains the master side.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/TermiosSerial.h"
+#include "settings/PathResolve.h"
+#include "settings/Settings.h"
+#include "transfer/SerialTransfer.h"
+
+namespace {
+struct Pty {
+    int master = -1;
+    int hold = -1;
+    std::string link;
+    std::string dir;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> received{0};
+    std::thread reader;
+
+    Pty() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ::grantpt(master);
+        ::unlockpt(master);
+        std::string slave = ::ptsname(master);
+        hold = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+        struct termios t;
+        ::tcgetattr(hold, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(hold, TCSANOW, &t);
+        char tmpl[] = "/tmp/skarvbench-XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        link = dir + "/COM1";
+        ::symlink(slave.c_str(), link.c_str());
+        reader = std::thread([this] {
+            std::vector<char> buf(1 << 16);
+            while (!stop) {
+                struct pollfd p{master, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                ssize_t n = ::read(master, buf.data(), buf.size());
+                if (n > 0) received += static_cast<uint64_t>(n);
+            }
+        });
+    }
+    ~Pty() {
+        stop = true;
+        reader.join();
+        ::close(master);
+        ::close(hold);
+        std::filesystem::remove_all(dir);
+    }
+    void WaitFor(uint64_t n) {
+        while (received.load() < n) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+};
+
+std::vector<std::string> TenMegabyteProgram(uint64_t& wireBytes) {
+    std::vector<std::string> lines;
+    wireBytes = 0;
+    for (int i = 0; wireBytes < 10u * 1024 * 1024; ++i) {
+        lines.push_back("N" + std::to_string(i * 10) + " G1 X" + std::to_string(i % 1000) + ".125 Y-" +
+                        std::to_string(i % 377) + ".5 F1200");
+        wireBytes += lines.back().size() + 2;
+    }
+    return lines;
+}
+
+void WriteIni(const Pty& pty) {
+    std::string path = pty.dir + "/Vako.ini";
+    std::ofstream(path, std::ios::binary)
+        << "[VakoEdit]\r\nPort=" << NativeToDncPath(pty.link) << "\r\nMaskinPort=1\r\n"
+        << "[Maskin1]\r\nPort=COM1\r\n[COM1]\r\nKode=ISO\r\nXonXoff=0\r\nRtsCts=0\r\nDtrDsr=0\r\n";
+    SetIniFileName(NativeToDncPath(path));
+}
+}  // namespace
+
+static void BM_ThreadSend10MB(benchmark::State& state) {
+    InstallTermiosSerial();
+    uint64_t wire = 0;
+    const auto lines = TenMegabyteProgram(wire);
+    for (auto _ : state) {
+        Pty pty;
+        WriteIni(pty);
+        std::atomic<bool> abort{false};
+        std::atomic<int32_t> queued{0};
+        SendResult r = SendResult::Cancelled;
+        std::thread t([&] { r = ThreadSendProgram(lines, 0, "", "COM1", abort, queued); });
+        t.join();
+        pty.WaitFor(wire);
+        if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
+}
+BENCHMARK(BM_ThreadSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+static void BM_ThreadlessSend10MB(benchmark::State& state) {
+    InstallTermiosSerial();
+    uint64_t wire = 0;
+    const auto lines = TenMegabyteProgram(wire);
+    for (auto _ : state) {
+        Pty pty;
+        WriteIni(pty);
+        DialogLoopHooks hooks;
+        SendResult r = ThreadlessSendProgram(lines, 0, "", "COM1", ReadPortDevice(), hooks);
+        pty.WaitFor(wire);
+        if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
+}
+BENCHMARK(BM_ThreadlessSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

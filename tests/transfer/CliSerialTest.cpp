@@ -1,0 +1,138 @@
+// The skarv commands for tape codes and serial transfers, run as the real program.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "PtyMachine.h"
+#include "TestSupport.h"
+#include "convert/IsoEia.h"
+#include "settings/PathResolve.h"
+#include "transfer/SerialTransfer.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+std::string Skarv() { return BinDir() + "/skarv"; }
+
+std::string WriteIni(const TempDir& dir, const PtyMachine& m, const std::string& port,
+                     const std::string& editor = "") {
+    std::string path = dir.File("Vako.ini");
+    WriteFileBytes(path, "[VakoEdit]\r\nPort=" + NativeToDncPath(m.linkPath()) + "\r\nMaskinPort=1\r\n" +
+                             editor + "[Maskin1]\r\nPort=FRES\r\n[Maskin2]\r\nPort=DREI\r\n[FRES]\r\n" +
+                             port + "TimeMultiplier=200\r\n[DREI]\r\nKode=EIA\r\nTimeMultiplier=200\r\n");
+    return path;
+}
+}  // namespace
+
+TEST(CliSerial, EncodeAndDecodeThroughTheTapeCodes) {
+    std::string out, err;
+    ASSERT_EQ(RunProgram({Skarv(), "encode", "--code", "eia"}, &out, &err, "N12\r\n"), 0) << err;
+    EXPECT_EQ(out, "\x45\x01\x02\x80\x2A");
+    ASSERT_EQ(RunProgram({Skarv(), "decode", "--code", "EIA"}, &out, &err, out), 0) << err;
+    EXPECT_EQ(out, "N12\r*");
+    TempDir dir;
+    std::string all;
+    for (int c = 0; c < 128; ++c) all.push_back(static_cast<char>(c));
+    WriteFileBytes(dir.File("in.bin"), all);
+    ASSERT_EQ(RunProgram({Skarv(), "encode", "--code", "iso", dir.File("in.bin")}, &out, &err), 0);
+    ASSERT_EQ(out.size(), 128u);
+    EXPECT_EQ(static_cast<uint8_t>(out['E']), 0xC5);
+    ASSERT_EQ(RunProgram({Skarv(), "decode", "--code", "iso"}, &out, &err, out), 0);
+    EXPECT_EQ(out, all);
+    EXPECT_EQ(RunProgram({Skarv(), "encode"}, &out, &err), 2);
+}
+
+TEST(CliSerial, SendFramesTheProgramForTheChosenMachine) {
+    PtyMachine m;
+    TempDir dir;
+    std::string ini = WriteIni(dir, m, "Kode=ASCII\r\n", "StartKode=%\r\nStoppKode=M30[CR][LF]\r\nFjernLinje=%\r\n");
+    WriteFileBytes(dir.File("P1.NC"), "%\r\nN10 G0 X5\r\n*N15 SKIP\r\nN20 G1 Y2\r\n");
+    std::string out, err;
+    ASSERT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P1.NC")}, &out, &err), 0) << err;
+    EXPECT_EQ(m.WaitQuiet(50ms, 2s), "%N10 G0 X5\r\nN20 G1 Y2\r\nM30\r\n");
+    EXPECT_NE(err.find("Linje 4 av 4"), std::string::npos) << err;
+
+    // From a chosen line with a start sequence, to the second machine (EIA).
+    PtyMachine m2;
+    ini = WriteIni(dir, m2, "Kode=ASCII\r\n");
+    ASSERT_EQ(RunProgram({Skarv(), "--ini", ini, "--machine", "2", "send", dir.File("P1.NC"), "--from-line", "4",
+                          "--start-sequence", "S2000"},
+                         &out, &err),
+              0)
+        << err;
+    std::string expected;
+    for (unsigned char c : std::string("S2000\r\nN20 G1 Y2\r\n")) expected.push_back(static_cast<char>(EncodeByte(tcEia, c)));
+    EXPECT_EQ(m2.WaitQuiet(50ms, 2s), expected);
+}
+
+TEST(CliSerial, SendToAMissingPortFails) {
+    TempDir dir;
+    std::string ini = dir.File("Vako.ini");
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=COM9\r\n");
+    WriteFileBytes(dir.File("P.NC"), "N10\r\n");
+    std::string out, err;
+    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P.NC")}, &out, &err), 1);
+    // UTF-8 on the terminal.
+    EXPECT_NE(err.find(Cp1252ToUtf8(std::string(kOpenCaptionPrefix) + "COM9: " + kOpenFailedText)), std::string::npos) << err;
+    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT.NC")}, &out, &err), 1);
+    EXPECT_FALSE(FileExists(dir.File("UT.NC")));
+    // The tape reader and punch are not served here.
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=LPT1\r\n");
+    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P.NC")}, &out, &err), 1);
+    EXPECT_NE(err.find("LPT1"), std::string::npos) << err;
+}
+
+TEST(CliSerial, ReceiveWritesTheLinesWithCrLf) {
+    PtyMachine m;
+    TempDir dir;
+    std::string ini = WriteIni(dir, m, "Kode=ISO\r\n");
+    std::thread machine([&] {
+        std::this_thread::sleep_for(300ms);
+        std::string text = "%\r\nN10X5\r\nN20\r\n\x14";
+        std::string tape;
+        for (unsigned char c : text) tape.push_back(static_cast<char>(EncodeByte(tcIso, c)));
+        m.Send(tape);
+    });
+    std::string out, err;
+    int rc = RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT.NC")}, &out, &err);
+    machine.join();
+    ASSERT_EQ(rc, 0) << err;
+    EXPECT_EQ(ReadFileBytes(dir.File("UT.NC")), "%\r\nN10X5\r\nN20\r\n");
+    EXPECT_NE(err.find("Mottatt 3 linjer"), std::string::npos) << err;
+}
+
+TEST(CliSerial, CtrlCEndsTheReceptionAndKeepsWhatArrived) {
+    PtyMachine m;
+    TempDir dir;
+    // A long timeout: only Ctrl-C ends this reception.
+    std::string ini = WriteIni(dir, m, "Kode=ASCII\r\nTimeMultiplier=30000\r\n");
+    std::string out = dir.File("UT.NC");
+    std::string bin = Skarv();
+    std::vector<std::string> args = {bin, "--ini", ini, "receive", out};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, bin.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(300ms);
+    m.Send("N10 G0\r\nN20 X1\r\n");  // no end of tape: the machine keeps the line open
+    std::this_thread::sleep_for(300ms);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    auto t0 = std::chrono::steady_clock::now();
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - t0 < 3s)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(WIFEXITED(status)) << "skarv receive did not end on Ctrl-C";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFileBytes(out), "N10 G0\r\nN20 X1\r\n");
+}
