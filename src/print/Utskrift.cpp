@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <exception>
 
+#include <sys/stat.h>
+
 #include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
 
@@ -57,7 +60,15 @@ std::string RawPrinterName(const std::string& skriver) {
 
 // ------------------------------------------------------------------ raw stream
 bool RawPrintStream::Open() {
-    OpenTextForWrite(RawPrinterName(skriver_), file_, ok_);
+    std::string name = RawPrinterName(skriver_);
+    // A printer device that is not there is a failed print, not a new file among the devices.
+    std::string native = ResolvePath(name);
+    struct stat st;
+    if (native.rfind("/dev/", 0) == 0 && ::stat(native.c_str(), &st) != 0) {
+        ok_ = false;
+        return false;
+    }
+    OpenTextForWrite(name, file_, ok_);
     return ok_;
 }
 

@@ -2,7 +2,10 @@
 // the failure message through the Prompter, and the printer selection.
 #include <gtest/gtest.h>
 
+#include <Qsci/qsciscintilla.h>
+
 #include <QPrinter>
+#include <filesystem>
 
 #include "PrintTestUtil.h"
 #include "TestSupport.h"
@@ -67,7 +70,7 @@ TEST(PrintCommandQtTest, TheMenuItemAsksForThePrinterFirst) {
     shop.command.colouringOn = true;
     std::string during;
     std::string docName;
-    auto formatted = [&](QPrinter& printer) {
+    auto formatted = [&](QsciPrinter& printer) {
         during = SelectedPrinter();
         docName = ToCp1252(printer.docName());
         return true;
@@ -76,6 +79,27 @@ TEST(PrintCommandQtTest, TheMenuItemAsksForThePrinterFirst) {
     EXPECT_EQ(during, "Verksted");
     EXPECT_EQ(docName, "PROG1.NC");
     EXPECT_EQ(SelectedPrinter(), "");  // this machine has no printer: the system default
+}
+
+TEST(PrintCommandQtTest, ColouredTextIsPrintedByTheTextControl) {
+    if (!std::filesystem::exists("/usr/bin/pdftotext")) GTEST_SKIP() << "poppler-utils missing";
+    PrintShop shop;
+    QsciScintilla editor;
+    editor.setText(QStringLiteral("%\r\nN10 G90 G54\r\nN20 G00 X100. Y50.\r\nN30 M30\r\n"));
+    std::string pdf = shop.dir.File("coloured.pdf");
+    shop.command.colouringOn = true;
+    shop.command.title = "FARGER.NC";
+    auto formatted = [&](QsciPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);  // this machine has no printer
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        return printer.printRange(&editor) > 0;
+    };
+    EXPECT_TRUE(RunSkrivut(shop.command, false, formatted, kClock));
+    EXPECT_FALSE(FileExists(shop.dir.Dnc("OUT.PRN")));  // not the plain print
+    std::string text;
+    RunProgram({"/usr/bin/pdftotext", "-layout", pdf, "-"}, &text, nullptr);
+    EXPECT_NE(text.find("N20 G00 X100. Y50."), std::string::npos) << text;
+    EXPECT_TRUE(shop.prompter.shown.empty());
 }
 
 TEST(PrintCommandQtTest, TheSelectionQuestion) {
@@ -110,7 +134,7 @@ TEST(PrintCommandQtTest, AFailedPrintShowsUtskriftFeilet) {
     EXPECT_EQ(shop.prompter.shown[0].text, "Utskrift feilet");
 
     shop.command.colouringOn = true;
-    EXPECT_FALSE(RunSkrivut(shop.command, false, [](QPrinter&) { return false; }, kClock));
+    EXPECT_FALSE(RunSkrivut(shop.command, false, [](QsciPrinter&) { return false; }, kClock));
     EXPECT_EQ(shop.prompter.Texts(), (std::vector<std::string>{"Utskrift feilet", "Utskrift feilet"}));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 #include "PrintTestUtil.h"
@@ -437,6 +438,22 @@ TEST(PrintCommandTest, AFailedPrintIsReported) {
         EXPECT_EQ(messages.messages[0].second, "Utskrift feilet");
     }
     EXPECT_EQ(reselected, 3);
+    // Devices are written as they are named, whatever the case of the setting.
+    shop.Rewrite("[Program]\r\nMatrise=1\r\nSkriver=/dev/null\r\n");
+    {
+        MessageRecorder messages;
+        EXPECT_TRUE(RunPrintCommand(command, hooks, kClock));
+        EXPECT_TRUE(messages.messages.empty());
+    }
+    // A parallel printer that is not there.
+    if (!std::filesystem::exists("/dev/lp8")) {
+        shop.Rewrite("[Program]\r\nMatrise=1\r\nSkriver=LPT9:\r\n");
+        MessageRecorder messages;
+        EXPECT_FALSE(RunPrintCommand(command, hooks, kClock));
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].second, "Utskrift feilet");
+        EXPECT_FALSE(std::filesystem::exists("/dev/lp8"));
+    }
 }
 
 TEST(PrintCommandTest, ColouredTextIsPrintedFormattedWhenAsked) {
