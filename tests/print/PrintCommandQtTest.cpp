@@ -1,8 +1,7 @@
 // The print command as the main window runs it: the print dialog, the selection question and
 // the failure message through the Prompter, and the printer selection.
-#include <gtest/gtest.h>
-
 #include <Qsci/qsciscintilla.h>
+#include <gtest/gtest.h>
 
 #include <QPrinter>
 #include <filesystem>
@@ -134,8 +133,10 @@ TEST(PrintCommandQtTest, AFailedPrintShowsUtskriftFeilet) {
     EXPECT_EQ(shop.prompter.shown[0].text, "Utskrift feilet");
 
     shop.command.colouringOn = true;
-    EXPECT_FALSE(RunSkrivut(shop.command, false, [](QsciPrinter&) { return false; }, kClock));
-    EXPECT_EQ(shop.prompter.Texts(), (std::vector<std::string>{"Utskrift feilet", "Utskrift feilet"}));
+    EXPECT_FALSE(RunSkrivut(
+        shop.command, false, [](QsciPrinter&) { return false; }, kClock));
+    EXPECT_EQ(shop.prompter.Texts(),
+              (std::vector<std::string>{"Utskrift feilet", "Utskrift feilet"}));
 }
 
 TEST(PrinterSelectTest, SkriverNumbersAnInstalledPrinter) {
@@ -150,7 +151,7 @@ TEST(PrinterSelectTest, SkriverNumbersAnInstalledPrinter) {
         {"Skriver= 3\r\n", "Lager"},
         {"Skriver=$2\r\n", "Verksted"},
         {"Skriver=2\r\nMatrise=1\r\n", "Verksted"},  // one character: no raw mode
-        {"Skriver=002\r\nMatrise=1\r\n", "Kontor"},   // raw mode: the default printer
+        {"Skriver=002\r\nMatrise=1\r\n", "Kontor"},  // raw mode: the default printer
         {"Skriver=0\r\n", "Kontor"},
         {"Skriver=PRN\r\n", "Kontor"},
         {"", "Kontor"},

@@ -37,10 +37,13 @@ struct PdfPrint {
     }
 };
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 bool HaveTools() {
-    return std::filesystem::exists("/usr/bin/pdftotext") && std::filesystem::exists("/usr/bin/pdffonts");
+    return std::filesystem::exists("/usr/bin/pdftotext") &&
+           std::filesystem::exists("/usr/bin/pdffonts");
 }
 }  // namespace
 
@@ -71,7 +74,8 @@ TEST(PrinterStreamTest, ThreePagesWithHeaderLinesAndFooters) {
         for (int i = 0; i < 120; ++i) {
             if (i == 1) continue;
             bool here = i / 50 == p;
-            EXPECT_EQ(Has(page, lines[static_cast<size_t>(i)] + "\n") || Has(page, lines[static_cast<size_t>(i)] + " "),
+            EXPECT_EQ(Has(page, lines[static_cast<size_t>(i)] + "\n") ||
+                          Has(page, lines[static_cast<size_t>(i)] + " "),
                       here)
                 << lines[static_cast<size_t>(i)];
         }
