@@ -114,8 +114,8 @@ using YesNoQuestion = std::function<bool(const std::string& caption, const std::
 PrintRange ChoosePrintRange(int lineCount, bool hasSelection, int startLine, int endLine,
                             const YesNoQuestion& ask);
 
-// The plain print of the print command: the range rule, PrintDocument into the stream of
-// the mode, and "Utskrift feilet" when it failed. Returns ok.
+// The plain print of the print command: the range rule and PrintDocument into the stream of
+// the mode (raw, or the driver's from driverStream). Returns ok; reports nothing.
 struct PrintCommand {
     int machine = 0;             // CurrentMachine, 1-based, 0 for none
     std::string title;           // FileName
