@@ -20,7 +20,9 @@ std::string Clock::ShortDate(const LocalTime& t) const {
     return buf;
 }
 
-std::string Clock::HourMinute(const LocalTime& t) { return TwoDigits(t.hour) + ":" + TwoDigits(t.minute); }
+std::string Clock::HourMinute(const LocalTime& t) {
+    return TwoDigits(t.hour) + ":" + TwoDigits(t.minute);
+}
 
 LocalTime SystemClock::Now() const {
     std::time_t now = std::time(nullptr);

@@ -46,8 +46,9 @@ bool RunSkrivut(const PrintCommand& command, bool fromMenu, const FormattedPrint
     };
     hooks.printFormatted = [&]() {
         if (!printFormatted) return false;
-        std::unique_ptr<QPrinter> printer = MakeDriverPrinter(command.title, copies);
-        return printFormatted(*printer);
+        QsciPrinter printer(QPrinter::HighResolution);
+        ConfigureDriverPrinter(printer, command.title, copies);
+        return printFormatted(printer);
     };
     hooks.driverStream = [&](const PrintSettings& settings) -> std::unique_ptr<PrintStream> {
         return std::make_unique<PrinterStream>(MakeDriverPrinter(command.title, copies),

@@ -2,15 +2,17 @@
 // The main window's print command (menu item "Skriv &ut" and the tool button "Skriv ut"):
 // the print dialog from the menu item only, then the formatted print through the text
 // control or the plain print in one to three columns, and the printer selection again.
-#include <QPrinter>
+#include <Qsci/qsciprinter.h>
+
 #include <functional>
 
 #include "print/Clock.h"
 #include "print/Utskrift.h"
 
-// The text control's formatted print of the whole document onto the printer; false, or an
-// exception, when it failed.
-using FormattedPrint = std::function<bool(QPrinter& printer)>;
+// The text control's formatted print of the whole document, with its colours, onto the
+// printer (already pointed at the selected printer, titled and with the copies asked for):
+// typically printer.printRange(editor) > 0. False, or an exception, when it failed.
+using FormattedPrint = std::function<bool(QsciPrinter& printer)>;
 
 // The clock whose dates follow the system's short date format (QLocale::system()).
 const Clock& LocaleClock();

@@ -14,19 +14,22 @@ std::string g_selectedPrinter;
 
 std::vector<std::string> QtPrinterList::Names() const {
     std::vector<std::string> names;
-    for (const QString& name : QPrinterInfo::availablePrinterNames()) names.push_back(ToCp1252(name));
+    for (const QString& name : QPrinterInfo::availablePrinterNames())
+        names.push_back(ToCp1252(name));
     return names;
 }
 
-std::string QtPrinterList::DefaultName() const { return ToCp1252(QPrinterInfo::defaultPrinterName()); }
+std::string QtPrinterList::DefaultName() const {
+    return ToCp1252(QPrinterInfo::defaultPrinterName());
+}
 
 std::string SelectedPrinter() { return g_selectedPrinter; }
 
 void SelectPrinter(const std::string& name) { g_selectedPrinter = name; }
 
 std::string PrinterNumberErrorText(int number, int installed) {
-    return "Skriver nummer " + std::to_string(number) + " finnes ikke, " + std::to_string(installed) +
-           " skrivere er installert";
+    return "Skriver nummer " + std::to_string(number) + " finnes ikke, " +
+           std::to_string(installed) + " skrivere er installert";
 }
 
 void VelgDefaultSkriver() { VelgDefaultSkriver(QtPrinterList()); }

@@ -92,11 +92,15 @@ bool PrinterStream::Close() {
     return ok;
 }
 
+void ConfigureDriverPrinter(QPrinter& printer, const std::string& jobTitle, int copies) {
+    std::string name = SelectedPrinter();
+    if (!name.empty()) printer.setPrinterName(FromCp1252(name));
+    printer.setDocName(FromCp1252(jobTitle));
+    printer.setCopyCount(copies < 1 ? 1 : copies);
+}
+
 std::unique_ptr<QPrinter> MakeDriverPrinter(const std::string& jobTitle, int copies) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    std::string name = SelectedPrinter();
-    if (!name.empty()) printer->setPrinterName(FromCp1252(name));
-    printer->setDocName(FromCp1252(jobTitle));
-    printer->setCopyCount(copies < 1 ? 1 : copies);
+    ConfigureDriverPrinter(*printer, jobTitle, copies);
     return printer;
 }

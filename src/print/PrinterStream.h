@@ -41,6 +41,7 @@ private:
     int pages_ = 0;
 };
 
-// A printer for the driver: the selected printer (SelectedPrinter), the job title and the
+// Points a printer at the selected printer (SelectedPrinter), with the job title and the
 // number of copies.
+void ConfigureDriverPrinter(QPrinter& printer, const std::string& jobTitle, int copies);
 std::unique_ptr<QPrinter> MakeDriverPrinter(const std::string& jobTitle, int copies);

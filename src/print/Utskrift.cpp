@@ -1,14 +1,19 @@
 #include "print/Utskrift.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
 
 #include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
 
 // ------------------------------------------------------------------ settings
-bool RawModeInForce(const std::string& skriver, bool matrise) { return matrise && skriver.size() >= 3; }
+bool RawModeInForce(const std::string& skriver, bool matrise) {
+    return matrise && skriver.size() >= 3;
+}
 
 int RoundDivideHalfEven(int n, int d) {
     int q = n / d;
@@ -40,7 +45,8 @@ PrintSettings LoadPrintSettings() {
 
 int PrintColumns(int machine, const PrintSettings& settings) {
     int columns = settings.kolonner;
-    if (machine > 0) columns = ReadIniInt(MachineSection(machine - 1), "Kolonner", settings.kolonner);
+    if (machine > 0)
+        columns = ReadIniInt(MachineSection(machine - 1), "Kolonner", settings.kolonner);
     if (columns < 1 || columns > 3) columns = 1;
     return columns;
 }
@@ -57,7 +63,15 @@ std::string RawPrinterName(const std::string& skriver) {
 
 // ------------------------------------------------------------------ raw stream
 bool RawPrintStream::Open() {
-    OpenTextForWrite(RawPrinterName(skriver_), file_, ok_);
+    std::string name = RawPrinterName(skriver_);
+    // A printer device that is not there is a failed print, not a new file among the devices.
+    std::string native = ResolvePath(name);
+    struct stat st;
+    if (native.rfind("/dev/", 0) == 0 && ::stat(native.c_str(), &st) != 0) {
+        ok_ = false;
+        return false;
+    }
+    OpenTextForWrite(name, file_, ok_);
     return ok_;
 }
 
@@ -88,7 +102,8 @@ void WrapIntoCells(std::string& text, PageCells& page, bool continuation) {
         text.clear();  // a comment line of stars wider than a cell is left out
         return;
     }
-    while (!text.empty() && !page.Full() && page.cells.size() < static_cast<size_t>(kMaxPageCells)) {
+    while (!text.empty() && !page.Full() &&
+           page.cells.size() < static_cast<size_t>(kMaxPageCells)) {
         if (text.size() <= width) {
             page.cells.push_back(text);
             text.clear();
@@ -212,17 +227,18 @@ void PrintColumnPage(PagePrinter& out, const PageCells& cells, int rows, int col
     for (int r = 0; r < rows && out.ok(); ++r) {
         std::string row;
         for (int c = 0; c < columns; ++c) {
-            size_t index = static_cast<size_t>(c) * static_cast<size_t>(rows) + static_cast<size_t>(r);
+            size_t index =
+                static_cast<size_t>(c) * static_cast<size_t>(rows) + static_cast<size_t>(r);
             row += kPrintMargin;
-            row += PadText(index < cells.cells.size() ? cells.cells[index] : std::string(), cells.width,
-                           false);
+            row += PadText(index < cells.cells.size() ? cells.cells[index] : std::string(),
+                           cells.width, false);
         }
         out.Line(row);
     }
 }
 
 void PrintInColumns(PagePrinter& out, int columns, int first, int last,
-                  const std::vector<std::string>& lines, const PrintSettings& settings) {
+                    const std::vector<std::string>& lines, const PrintSettings& settings) {
     const int count = static_cast<int>(lines.size());
     const int width = CellWidth(settings.lineWidth, columns);
     // As many rows as the page buffer holds in every column.
@@ -264,9 +280,9 @@ void PrintInColumns(PagePrinter& out, int columns, int first, int last,
 }
 }  // namespace
 
-void PrintDocument(int machine, int first, int last, bool& ok, const std::vector<std::string>& lines,
-                   const std::string& title, const PrintSettings& settings, PrintStream& stream,
-                   const Clock& clock) {
+void PrintDocument(int machine, int first, int last, bool& ok,
+                   const std::vector<std::string>& lines, const std::string& title,
+                   const PrintSettings& settings, PrintStream& stream, const Clock& clock) {
     const int columns = PrintColumns(machine, settings);
     ok = stream.Open();
     if (!ok) return;
@@ -314,7 +330,9 @@ bool PrintProgram(const PrintCommand& command, const YesNoQuestion& ask,
     return ok;
 }
 
-bool UseFormattedPrint(bool colouringOn, bool printFormatert) { return colouringOn && printFormatert; }
+bool UseFormattedPrint(bool colouringOn, bool printFormatert) {
+    return colouringOn && printFormatert;
+}
 
 void ReportPrintFailed() { ShowMessageBox(kPrintCaption, kPrintFailedText); }
 

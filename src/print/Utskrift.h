@@ -29,13 +29,13 @@ inline constexpr int kContinuousPageLength = 200;
 struct PrintSettings {
     std::string skriver = "PRN";  // raw mode: device or file; otherwise a 1-based printer number
     bool matrise = false;
-    bool rawMode = false;         // matrise and skriver of at least 3 characters
-    std::string initPrn;          // bytes, upper-cased
+    bool rawMode = false;  // matrise and skriver of at least 3 characters
+    std::string initPrn;   // bytes, upper-cased
     std::string exitPrn;
     int fontSizePrn = 12;
-    int lineWidth = 75;           // characters per printed line, margin included
-    int pageLength = 50;          // lines of text per page
-    int kolonner = 1;             // columns, "Program" value (1..3)
+    int lineWidth = 75;   // characters per printed line, margin included
+    int pageLength = 50;  // lines of text per page
+    int kolonner = 1;     // columns, "Program" value (1..3)
 };
 
 // Raw matrix-printer mode is in force only when "Matrise" is on and "Skriver" has at least
@@ -114,13 +114,13 @@ using YesNoQuestion = std::function<bool(const std::string& caption, const std::
 PrintRange ChoosePrintRange(int lineCount, bool hasSelection, int startLine, int endLine,
                             const YesNoQuestion& ask);
 
-// The plain print of the print command: the range rule, PrintDocument into the stream of
-// the mode, and "Utskrift feilet" when it failed. Returns ok.
+// The plain print of the print command: the range rule and PrintDocument into the stream of
+// the mode (raw, or the driver's from driverStream). Returns ok; reports nothing.
 struct PrintCommand {
-    int machine = 0;  // CurrentMachine, 1-based, 0 for none
-    std::string title;  // FileName
-    bool colouringOn = false;     // TekstFormatering carries its check mark
-    bool printFormatert = true;   // "Program"/"PrintFormatert"
+    int machine = 0;             // CurrentMachine, 1-based, 0 for none
+    std::string title;           // FileName
+    bool colouringOn = false;    // TekstFormatering carries its check mark
+    bool printFormatert = true;  // "Program"/"PrintFormatert"
 
     const std::vector<std::string>* lines = nullptr;
     bool hasSelection = false;
@@ -139,12 +139,12 @@ void ReportPrintFailed();
 // print, hourglass off, "Utskrift feilet" when it failed, and afterPrint (the printer
 // selection is made again). No exception leaves it. Returns ok.
 struct PrintHooks {
-    YesNoQuestion askYesNo;                      // "Skrive ut bare merket område?"
+    YesNoQuestion askYesNo;  // "Skrive ut bare merket område?"
     std::function<void(bool on)> hourglass;
-    std::function<bool()> printFormatted;        // the text control's own print; false: failed
-    DriverStreamFactory driverStream;            // the printer driver's stream
-    std::function<PrintSettings()> settings;     // default: LoadPrintSettings
-    std::function<void()> afterPrint;            // VelgDefaultSkriver
+    std::function<bool()> printFormatted;     // the text control's own print; false: failed
+    DriverStreamFactory driverStream;         // the printer driver's stream
+    std::function<PrintSettings()> settings;  // default: LoadPrintSettings
+    std::function<void()> afterPrint;         // VelgDefaultSkriver
 };
 bool RunPrintCommand(const PrintCommand& command, const PrintHooks& hooks,
                      const Clock& clock = GetClock());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
 
 #include "PrintTestUtil.h"
@@ -20,11 +21,11 @@ std::string Margin(const std::string& text) { return "     " + text; }
 class RawShop {
 public:
     explicit RawShop(const std::string& programKeys, const std::string& more = "")
-        : ini_("[Program]\r\nSkriver=" + dir_.Dnc("out.prn") + "\r\nMatrise=True\r\n" + programKeys +
-               more) {}
+        : ini_("[Program]\r\nSkriver=" + dir_.Dnc("out.prn") + "\r\nMatrise=True\r\n" +
+               programKeys + more) {}
     // Prints lines first..last and returns what reached the printer file.
-    std::string Print(const std::vector<std::string>& lines, int first, int last,
-                      int machine = 0, const std::string& title = "PROG1.NC") {
+    std::string Print(const std::vector<std::string>& lines, int first, int last, int machine = 0,
+                      const std::string& title = "PROG1.NC") {
         PrintSettings settings = LoadPrintSettings();
         EXPECT_TRUE(settings.rawMode);
         RawPrintStream stream(settings.skriver);
@@ -50,6 +51,7 @@ std::string PrintDriver(const std::string& ini, const std::vector<std::string>& 
     PrintSettings settings = LoadPrintSettings();
     EXPECT_FALSE(settings.rawMode);
     MemoryStream stream;
+    stream.failFromWrite = 200000;  // a layout that never ends fails instead of hanging
     bool ok = false;
     PrintDocument(machine, 0, static_cast<int>(lines.size()) - 1, ok, lines, "PROG1.NC", settings,
                   stream, kClock);
@@ -124,7 +126,9 @@ TEST(PrintSettingsTest, DefaultsAndDerivedLayout) {
 TEST(PrintSettingsTest, SetupStringsAreConvertedAndUpperCased) {
     ScopedIni shop("[Program]\r\nInitPrn=[ESC](s12h[ESC]e\r\nExitPrn=[ESC]@reset\r\n");
     PrintSettings s = LoadPrintSettings();
-    EXPECT_EQ(s.initPrn, "\x1b(S12H\x1b" "E");
+    EXPECT_EQ(s.initPrn,
+              "\x1b(S12H\x1b"
+              "E");
     EXPECT_EQ(s.exitPrn, "\x1b@RESET");
 }
 
@@ -210,8 +214,8 @@ TEST(PrintLayoutTest, TwoColumnsOf32Characters) {
 
 TEST(PrintLayoutTest, LongLinesBreakAtBlanksAndCapitals) {
     RawShop shop("Kolonner=3\r\n", "[Maskin1]\r\nKolonner=2\r\n");
-    std::vector<std::string> lines{"N100 G01 X123.456 Y789.012 Z-5.5 F2000", "N10G01X100.5Y200.25Z5F300",
-                                   "N20G00Z50"};
+    std::vector<std::string> lines{"N100 G01 X123.456 Y789.012 Z-5.5 F2000",
+                                   "N10G01X100.5Y200.25Z5F300", "N20G00Z50"};
     // Machine 1 prints in two columns of 32: the break falls on the blank after 32 characters.
     std::vector<std::string> rows = SplitLines(shop.Print(lines, 0, 2, 1));
     EXPECT_EQ(rows[3], ColumnRow({"N100 G01 X123.456 Y789.012 Z-5.5", ""}, 32));
@@ -227,10 +231,10 @@ TEST(PrintLayoutTest, LongLinesBreakAtBlanksAndCapitals) {
 }
 
 TEST(PrintLayoutTest, LinesWithoutBlanksOrCapitalsAfterTheFirstTwoAreCutAtTheCellWidth) {
-    RawShop shop("Kolonner=3\r\nSideLengde=4\r\n");
-    std::vector<std::string> lines{"XY012345678901234567890123456789", "G01234567890123456789012345",
-                                   "N30"};
-    std::vector<std::string> rows = SplitLines(shop.Print(lines));
+    std::vector<std::string> lines{"XY012345678901234567890123456789",
+                                   "G01234567890123456789012345", "N30"};
+    std::vector<std::string> rows =
+        SplitLines(PrintDriver("[Program]\r\nKolonner=3\r\nSideLengde=4\r\n", lines));
     ASSERT_EQ(rows.size(), 9u);  // one page: header, 4 rows, footer
     EXPECT_EQ(rows[3], ColumnRow({"XY01234567890123456", "N30", ""}, 20));
     EXPECT_EQ(rows[4], ColumnRow({" 7890123456789", "", ""}, 20));
@@ -283,9 +287,9 @@ TEST(PrintLayoutTest, SetupStringsFrameThePrint) {
 }
 
 TEST(PrintLayoutTest, APageBufferOf216CellsGetsAsManyRowsAsFit) {
-    RawShop shop("Kolonner=2\r\nSideLengde=150\r\n");
     std::vector<std::string> lines = ProgramLines(300);
-    std::vector<std::string> pages = SplitPages(shop.Print(lines));
+    std::vector<std::string> pages =
+        SplitPages(PrintDriver("[Program]\r\nKolonner=2\r\nSideLengde=150\r\n", lines));
     ASSERT_EQ(pages.size(), 2u);
     std::vector<std::string> page1 = SplitLines(pages[0]);
     ASSERT_EQ(page1.size(), 3u + 108u + 2u);
@@ -321,7 +325,8 @@ TEST(PrintLayoutTest, AFailedWriteSilencesTheRest) {
     PrintDocument(0, 0, 119, ok, ProgramLines(120), "PROG1.NC", settings, stream, kClock);
     EXPECT_FALSE(ok);
     EXPECT_EQ(stream.writes, 5);
-    EXPECT_EQ(stream.bytes, HeaderText("PROG1.NC") + Margin("N10G01X1.5\r\n") + Margin("N20G01X2.5\r\n"));
+    EXPECT_EQ(stream.bytes,
+              HeaderText("PROG1.NC") + Margin("N10G01X1.5\r\n") + Margin("N20G01X2.5\r\n"));
     EXPECT_TRUE(stream.closed);
 
     MemoryStream refused;
@@ -390,11 +395,13 @@ TEST(PrintCommandTest, AShortSelectionInTwoColumnsIsItsLastPage) {
         stream->keep = &bytes;
         return std::unique_ptr<PrintStream>(std::move(stream));
     };
-    bool ok = PrintProgram(command, [](const std::string&, const std::string&) { return true; },
-                           LoadPrintSettings(), keeping, kClock);
+    bool ok = PrintProgram(
+        command, [](const std::string&, const std::string&) { return true; }, LoadPrintSettings(),
+        keeping, kClock);
     EXPECT_TRUE(ok);
     std::string expected = HeaderText("PROG1.NC");
-    for (size_t r = 0; r < 50; ++r) expected += ColumnRow({r < 5 ? lines[10 + r] : "", ""}, 32) + "\r\n";
+    for (size_t r = 0; r < 50; ++r)
+        expected += ColumnRow({r < 5 ? lines[10 + r] : "", ""}, 32) + "\r\n";
     expected += FooterText(1, false);
     EXPECT_EQ(bytes, expected);
 }
@@ -436,6 +443,22 @@ TEST(PrintCommandTest, AFailedPrintIsReported) {
         EXPECT_EQ(messages.messages[0].second, "Utskrift feilet");
     }
     EXPECT_EQ(reselected, 3);
+    // Devices are written as they are named, whatever the case of the setting.
+    shop.Rewrite("[Program]\r\nMatrise=1\r\nSkriver=/dev/null\r\n");
+    {
+        MessageRecorder messages;
+        EXPECT_TRUE(RunPrintCommand(command, hooks, kClock));
+        EXPECT_TRUE(messages.messages.empty());
+    }
+    // A parallel printer that is not there.
+    if (!std::filesystem::exists("/dev/lp8")) {
+        shop.Rewrite("[Program]\r\nMatrise=1\r\nSkriver=LPT9:\r\n");
+        MessageRecorder messages;
+        EXPECT_FALSE(RunPrintCommand(command, hooks, kClock));
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].second, "Utskrift feilet");
+        EXPECT_FALSE(std::filesystem::exists("/dev/lp8"));
+    }
 }
 
 TEST(PrintCommandTest, ColouredTextIsPrintedFormattedWhenAsked) {
