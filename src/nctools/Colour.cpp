@@ -108,6 +108,15 @@ void ColourTextStyles(std::string_view text, uint8_t* st) {
     }
 }
 
+void StylesFromRuns(const std::vector<ColourRun>& runs, uint8_t* styles, size_t size) {
+    std::memset(styles, kOther, size);
+    for (const ColourRun& r : runs) {
+        if (r.start >= size) continue;
+        size_t len = r.length < size - r.start ? r.length : size - r.start;
+        std::memset(styles + r.start, static_cast<uint8_t>(r.cls), len);
+    }
+}
+
 size_t CountLines(std::string_view text) {
     size_t breaks = 0;
     const size_t n = text.size();

@@ -55,6 +55,10 @@ void ColourLineStyles(std::string_view line, uint8_t* styles);
 // holds them) to styles[0 .. text.size()). CR and LF end a line and are Other.
 void ColourTextStyles(std::string_view text, uint8_t* styles);
 
+// Writes the classes that runs give to styles[0 .. size): Other where no run lies. Runs
+// reaching beyond size are cut.
+void StylesFromRuns(const std::vector<ColourRun>& runs, uint8_t* styles, size_t size);
+
 // ---------------------------------------------------------------- the switch and its questions
 inline constexpr const char* kColourSettingName = "TekstFormatering";  // per-user integer, 1 = on
 inline constexpr const char* kColourCaption = "Tekstformatering";       // menu item and failure box

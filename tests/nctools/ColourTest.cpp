@@ -222,6 +222,11 @@ TEST(ColouredLog, CodesColourTheTextAndCarryOverLineEnds) {
     std::vector<ColourRun> want = {{0, 1, C::LogRed}, {1, 1, C::LogMagenta}, {2, 1, C::LogBlack},
                                    {5, 1, C::LogBlack}};
     EXPECT_EQ(log.runs, want);
+    // As style bytes for the control: the line break stays plain.
+    std::vector<uint8_t> st(log.text.size() + 1, 0xEE);
+    StylesFromRuns(log.runs, st.data(), log.text.size());
+    EXPECT_EQ(std::vector<uint8_t>(st.begin(), st.end() - 1), (std::vector<uint8_t>{4, 5, 6, 0, 0, 6}));
+    EXPECT_EQ(st.back(), 0xEE);
 }
 
 TEST(ColouredLog, CodeBytesBlankLinesAndLongLines) {
