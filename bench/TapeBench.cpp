@@ -86,6 +86,10 @@ static void BM_SendCharTiming(benchmark::State& state) {
     state.counters["hold_median_ms"] = median(phases[0]);
     state.counters["stable_median_ms"] = median(phases[1]);
     state.counters["strobe_median_ms"] = median(phases[2]);
+    // A pause may be stretched by the scheduler but never cut short.
+    state.counters["hold_min_ms"] = *std::min_element(phases[0].begin(), phases[0].end());
+    state.counters["stable_min_ms"] = *std::min_element(phases[1].begin(), phases[1].end());
+    state.counters["strobe_min_ms"] = *std::min_element(phases[2].begin(), phases[2].end());
     state.counters["in_10pct_share"] = double(within) / double(n);
     state.counters["hold_worst_pct"] = worst[0];
     state.counters["stable_worst_pct"] = worst[1];

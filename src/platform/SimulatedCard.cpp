@@ -166,7 +166,7 @@ void SimulatedCard::ControlLowChanged(uint8_t oldLow) {
         }
     }
     // The computer dropped punch ready: it has taken the byte, the strobe ends.
-    if ((oldLow & 0x04) && !(low & 0x04) && strobing_) {
+    if ((oldLow & 0x04) && !(low & 0x04) && strobing_ && !strobeHeld) {
         strobing_ = false;
         if (!toPunch.empty()) {
             punched.push_back(toPunch.front());

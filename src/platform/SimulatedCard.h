@@ -56,6 +56,7 @@ public:
     bool unstableData = false;    // port B flickers: every read gives the other value
     bool unstableStatus = false;  // the motor line flickers on every read of port C
     double punchIntervalMs = 0;   // least time between two punched bytes
+    bool strobeHeld = false;      // the punch strobe never ends
     std::vector<uint8_t> punched; // bytes the computer took
 
     // ---- Faults of the driver itself.

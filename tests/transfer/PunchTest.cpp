@@ -241,3 +241,21 @@ TEST_F(PunchTest, WithoutPunchTheMachineIsNeverAsked) {
     EXPECT_TRUE(card->punched.empty());
     PunchClose(p);
 }
+
+TEST_F(PunchTest, AStrobeThatNeverEndsLosesTheByteQuietly) {
+    UseIni("Punch=True\r\nTimeOut=0\r\nKode=ASCII");
+    card->Punch("NM", nullptr);
+    card->strobeHeld = true;
+    TPunch p;
+    ASSERT_TRUE(PunchOpen(p));
+    uint8_t c = 0;
+    EXPECT_FALSE(ReceiveByte(p, c));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(errors.empty());
+    card->strobeHeld = false;
+    ASSERT_TRUE(ReceiveByte(p, c));  // the machine lets go: the same byte is taken
+    EXPECT_EQ(c, 'N');
+    ASSERT_TRUE(ReceiveByte(p, c));
+    EXPECT_EQ(c, 'M');
+    PunchClose(p);
+}
