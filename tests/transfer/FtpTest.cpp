@@ -375,7 +375,7 @@ TEST(FtpKlientModul, StepsPausesAndTheFirstFailure) {
     EXPECT_EQ(c.calls.back(), "disconnect");  // nothing is left open
 }
 
-TEST(FtpClientParts, HostAndActivePortSpec) {
+TEST(FtpClientParts, HostAndActivePortOption) {
     std::string name;
     int port = 0;
     EXPECT_TRUE(CurlFtpClient::SplitHost("cnc1", name, port));
@@ -385,11 +385,11 @@ TEST(FtpClientParts, HostAndActivePortSpec) {
     EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:x", name, port));
     EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:70000", name, port));
     EXPECT_FALSE(CurlFtpClient::SplitHost(":21", name, port));
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 0, 0), "-");
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 50010), ":50000-50010");
-    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
-    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 0, 0), "192.168.1.9");
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 0), ":50000");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 0, 0), "-");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 50010), ":50000-50010");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 0, 0), "192.168.1.9");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 0), ":50000");
 }
 
 TEST(FtpKlientModul, WindowCommandLiftsHourglassForTheErrorBox) {
