@@ -102,7 +102,7 @@ bool CurlFtpClient::SplitHost(const std::string& host, std::string& name, int& p
     return true;
 }
 
-std::string CurlFtpClient::PortSpec(const std::string& externalIp, int portMin, int portMax) {
+std::string CurlFtpClient::ActivePortOption(const std::string& externalIp, int portMin, int portMax) {
     // An empty address before ":range" is the address of the control connection.
     std::string none = externalIp.empty() ? "-" : externalIp;
     int lo = portMin, hi = portMax;
@@ -110,9 +110,9 @@ std::string CurlFtpClient::PortSpec(const std::string& externalIp, int portMin, 
     if (lo <= 0) lo = hi;
     if (hi < lo) hi = lo;
     if (hi > 65535) return none;
-    std::string spec = externalIp + ":" + std::to_string(lo);
-    if (hi != lo) spec += "-" + std::to_string(hi);
-    return spec;
+    std::string option = externalIp + ":" + std::to_string(lo);
+    if (hi != lo) option += "-" + std::to_string(hi);
+    return option;
 }
 
 void CurlFtpClient::OnReplyLine(const std::string& line) {
@@ -163,8 +163,8 @@ bool CurlFtpClient::Perform(const std::string& url, bool upload, std::string_vie
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, Seconds(replyMs_));
     if (!passive_) {
-        std::string spec = PortSpec(externalIp_, portMin_, portMax_);
-        curl_easy_setopt(c, CURLOPT_FTPPORT, spec.c_str());  // copied by curl
+        std::string option = ActivePortOption(externalIp_, portMin_, portMax_);
+        curl_easy_setopt(c, CURLOPT_FTPPORT, option.c_str());  // copied by curl
     }
     if (commands) curl_easy_setopt(c, CURLOPT_QUOTE, commands);
     if (upload) {

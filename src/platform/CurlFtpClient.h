@@ -41,7 +41,7 @@ public:
     static bool SplitHost(const std::string& host, std::string& name, int& port);
     // The active-mode address and port range as curl takes it: "ip:lo-hi", or ":lo-hi"
     // for the address of the control connection; "-" or "ip" without a range (both ends 0).
-    static std::string PortSpec(const std::string& externalIp, int portMin, int portMax);
+    static std::string ActivePortOption(const std::string& externalIp, int portMin, int portMax);
 
     // Used by curl's callbacks.
     void OnReplyLine(const std::string& line);

@@ -19,6 +19,7 @@
 #include "settings/PathResolve.h"
 #include "transfer/FtpKli.h"
 #include "transfer/NetPrompts.h"
+#include "RecordingFtpClient.h"
 
 #include <QApplication>
 
@@ -308,35 +309,6 @@ TEST(FtpUpload, CommandLineUploadsFileUnderItsName) {
 }
 
 // The settings and the step sequence, over a client that records what it is told.
-namespace {
-struct RecordingFtp : FtpClient {
-    std::vector<std::string> calls;
-    std::string host;
-    bool passive = false;
-    int portMin = 0, portMax = 0;
-    std::string failAt;  // the operation that fails
-    void SetHost(const std::string& h) override { host = h; calls.push_back("host " + h); }
-    std::string Host() const override { return host; }
-    void SetUserName(const std::string& u) override { calls.push_back("user " + u); }
-    void SetPassword(const std::string& p) override { calls.push_back("password " + p); }
-    void SetPassive(bool p) override { passive = p; }
-    bool Passive() const override { return passive; }
-    int DataPortMin() const override { return portMin; }
-    int DataPortMax() const override { return portMax; }
-    void SetDataPortMin(int p) override { portMin = p; calls.push_back("min " + std::to_string(p)); }
-    void SetDataPortMax(int p) override { portMax = p; calls.push_back("max " + std::to_string(p)); }
-    void SetExternalIP(const std::string& a) override { calls.push_back("external " + a); }
-    bool Op(const std::string& what) {
-        calls.push_back(what);
-        return what != failAt;
-    }
-    bool Connect() override { return Op("connect"); }
-    bool ChangeDir(const std::string& d) override { return Op("cwd " + d); }
-    bool Put(std::string_view b, const std::string& n) override { return Op("put " + n + " " + std::string(b)); }
-    bool Disconnect() override { return Op("disconnect"); }
-    std::string FailureText() const override { return "svar fra tjeneren"; }
-};
-}  // namespace
 
 TEST(FtpKlientModul, ConfigureReadsEveryKey) {
     {
@@ -403,7 +375,7 @@ TEST(FtpKlientModul, StepsPausesAndTheFirstFailure) {
     EXPECT_EQ(c.calls.back(), "disconnect");  // nothing is left open
 }
 
-TEST(FtpClientParts, HostAndActivePortSpec) {
+TEST(FtpClientParts, HostAndActivePortOption) {
     std::string name;
     int port = 0;
     EXPECT_TRUE(CurlFtpClient::SplitHost("cnc1", name, port));
@@ -413,11 +385,11 @@ TEST(FtpClientParts, HostAndActivePortSpec) {
     EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:x", name, port));
     EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:70000", name, port));
     EXPECT_FALSE(CurlFtpClient::SplitHost(":21", name, port));
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 0, 0), "-");
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 50010), ":50000-50010");
-    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
-    EXPECT_EQ(CurlFtpClient::PortSpec("192.168.1.9", 0, 0), "192.168.1.9");
-    EXPECT_EQ(CurlFtpClient::PortSpec("", 50000, 0), ":50000");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 0, 0), "-");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 50010), ":50000-50010");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 0, 0), "192.168.1.9");
+    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 0), ":50000");
 }
 
 TEST(FtpKlientModul, WindowCommandLiftsHourglassForTheErrorBox) {
