@@ -6,6 +6,18 @@
 
 #include "app/SingleInstance.h"
 #include "app/WindowShells.h"
+#include "calc/RoteringForm.h"
+#include "calc/TrigForm.h"
+#include "nctools/RenumForm.h"
+#include "platform/CurlFtpClient.h"
+#include "platform/DevPortDriver.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/TermiosSerial.h"
+#include "print/PrinterSelect.h"
+#include "settings/Launcher.h"
+#include "transfer/FtpKli.h"
+#include "transfer/IO.h"
+#include "transfer/Punch.h"
 #include "editor/AppTitle.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"
@@ -26,6 +38,13 @@ int main(int argc, char** argv) {
     LocateIniFile(options);
     InitTextDebug();
     InstallPrompterMessageSink();
+    static ProcessLauncher launcher;
+    SetLauncher(&launcher);
+    InstallTermiosSerial();
+    InstallPlatformIoDriver();
+    LoadPunchSection();
+    SetPortErrorBox([](const std::string& c, const std::string& t) { GetPrompter().Error(c, t); });
+    VelgDefaultSkriver();
 
     SetApplicationTitle(kProductName);
     if (!ActivatePreviousInstance(arguments)) return 0;
@@ -39,10 +58,10 @@ int main(int argc, char** argv) {
     auto* askForm = new TAskForm(&form);
     auto* trigForm = new TTrigForm(&form);
     auto* aboutBox = new TAboutBox(&form);
-    auto* ftpKlientModul = new TFtpKlientModul(&form);
+    static CurlFtpClient ftpClient;
+    static TFtpKlientModul ftpKlientModul(ftpClient);
     auto* roteringForm = new TRoteringForm(&form);
     (void)reklameBilde;
-    (void)ftpKlientModul;
     (void)roteringForm;
     form.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
 

@@ -4,12 +4,6 @@
 #include <QDialog>
 #include <QObject>
 
-class TRenForm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TRenForm(QWidget* parent = nullptr);
-};
-
 class TReklameBilde : public QDialog {
     Q_OBJECT
 public:
@@ -28,27 +22,9 @@ public:
     explicit TAskForm(QWidget* parent = nullptr);
 };
 
-class TTrigForm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TTrigForm(QWidget* parent = nullptr);
-};
-
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 };
 
-// Not a window: the FTP client's holder.
-class TFtpKlientModul : public QObject {
-    Q_OBJECT
-public:
-    explicit TFtpKlientModul(QObject* parent = nullptr);
-};
-
-class TRoteringForm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TRoteringForm(QWidget* parent = nullptr);
-};

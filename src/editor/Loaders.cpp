@@ -1,5 +1,7 @@
 #include "editor/Loaders.h"
 
+#include "convert/DXF.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -324,7 +326,9 @@ LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options)
                     std::lock_guard<std::mutex> lock(g_dxfMutex);
                     conv = g_dxf;
                 }
-                bool ok = conv && conv(options.currentMachine, n, r);
+                bool ok = false;
+                if (conv) ok = conv(options.currentMachine, n, r);
+                else ConvertDxfToNc(options.currentMachine, n, r, ok);
                 if (!ok) {
                     ShowMessageBox(kDxfFailCaption, kDxfFailText);
                     return doc;  // the drawing's own name, nothing loaded

@@ -78,7 +78,7 @@ private:
 };
 
 // The drawing converter (ConvertDxfToNc of the DXF reader): machine number, drawing, NC file;
-// true on success. Installed by the application; without one every conversion fails.
+// true on success. Tests may install one; without one ConvertDxfToNc converts.
 using DxfConverter = std::function<bool(int machine, const std::string& dxfPath,
                                         const std::string& ncPath)>;
 void SetDxfConverter(DxfConverter converter);
