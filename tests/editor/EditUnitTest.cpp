@@ -237,6 +237,28 @@ TEST_F(EditUnit, EditCommandsFollowSelectionClipboardAndText) {
     EXPECT_TRUE(form.KlippUt1->isEnabled());
 }
 
+TEST_F(EditUnit, EditShortcutsReachTheMenuFromTheText) {
+    // Scintilla's own meanings of these keys (Ctrl+D doubles a line) must not win.
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.RichEdit1->setFocus();
+    form.RichEdit1->SetText("N10 G01\r\nN20\r\n");
+    form.RichEdit1->SetSelection(0, 4);
+    QTest::keyClick(form.RichEdit1, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
+    form.RichEdit1->SetSelection(0, 3);
+    QTest::keyClick(form.RichEdit1, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "\r\nN20\r\n");
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
+    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01G01\r\nN20\r\n");
+    QTest::keyClick(form.RichEdit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
+}
+
 TEST_F(EditUnit, TypedLettersBecomeCapitalsPastedTextStays) {
     ScopedIni ini(Ini());
     TTextForm form;
