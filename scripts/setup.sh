@@ -6,7 +6,7 @@ PKGS=(cmake ninja-build g++ ccache make
       qt6-base-dev libqscintilla2-qt6-dev libcurl4-openssl-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       python3 python3-pyftpdlib xvfb xauth x11-utils imagemagick poppler-utils
-      fonts-liberation clang libclang-rt-14-dev)
+      fonts-liberation xdotool clang libclang-rt-14-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

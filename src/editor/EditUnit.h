@@ -213,6 +213,37 @@ private:
     bool closed_ = false;
 };
 
+// The hourglass for the length of a command: on at construction, off at destruction.
+class WaitCursor {
+public:
+    explicit WaitCursor(TTextForm& form) : form_(form) { form_.HourglassOn(); }
+    ~WaitCursor() { form_.HourglassOff(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    TTextForm& form_;
+};
+
+// The Loading protocol for a rewrite of the text: Loading set and the line list in its
+// update bracket for the guard's lifetime, on every path out.
+class LoadingGuard {
+public:
+    explicit LoadingGuard(TTextForm& form) : form_(form) {
+        form_.Loading = true;
+        form_.RichEdit1->BeginUpdate();
+    }
+    ~LoadingGuard() {
+        form_.RichEdit1->EndUpdate();
+        form_.Loading = false;
+    }
+    LoadingGuard(const LoadingGuard&) = delete;
+    LoadingGuard& operator=(const LoadingGuard&) = delete;
+
+private:
+    TTextForm& form_;
+};
+
 // The window caption after a name (empty: no file).
 std::string CaptionForFile(const std::string& name);
 // A command-line file argument in the DNC form of the document state: a native path becomes

@@ -37,11 +37,10 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
         return fileName;
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Loading = true;
-    RichEdit1->BeginUpdate();
-    RichEdit1->SetText(bytes);
-    RichEdit1->EndUpdate();
-    Loading = false;
+    {
+        LoadingGuard loading(*this);
+        RichEdit1->SetText(bytes);
+    }
     RichEdit1->SetModified(false);
     HourglassOff();
     CheckSizeAndRecolour();

@@ -520,9 +520,14 @@ bool TextControl::CanUndo() const {
 }
 
 void TextControl::Undo() {
+    // The buffer holds the last edit only (a run of typing may be several steps): undo all
+    // of it, or, after an undo, redo all of it.
     typingEnd_ = -1;
-    if (Send(SB::SCI_CANUNDO)) Send(SB::SCI_UNDO);
-    else if (Send(SB::SCI_CANREDO)) Send(SB::SCI_REDO);
+    if (Send(SB::SCI_CANUNDO)) {
+        while (Send(SB::SCI_CANUNDO)) Send(SB::SCI_UNDO);
+    } else {
+        while (Send(SB::SCI_CANREDO)) Send(SB::SCI_REDO);
+    }
 }
 
 void TextControl::CopyToClipboard() const {

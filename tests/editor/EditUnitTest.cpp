@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 
@@ -237,6 +238,28 @@ TEST_F(EditUnit, EditCommandsFollowSelectionClipboardAndText) {
     EXPECT_TRUE(form.KlippUt1->isEnabled());
 }
 
+TEST_F(EditUnit, EditShortcutsReachTheMenuFromTheText) {
+    // Scintilla's own meanings of these keys (Ctrl+D doubles a line) must not win.
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.RichEdit1->setFocus();
+    form.RichEdit1->SetText("N10 G01\r\nN20\r\n");
+    form.RichEdit1->SetSelection(0, 4);
+    QTest::keyClick(form.RichEdit1, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
+    form.RichEdit1->SetSelection(0, 3);
+    QTest::keyClick(form.RichEdit1, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "\r\nN20\r\n");
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
+    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01G01\r\nN20\r\n");
+    QTest::keyClick(form.RichEdit1, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
+}
+
 TEST_F(EditUnit, TypedLettersBecomeCapitalsPastedTextStays) {
     ScopedIni ini(Ini());
     TTextForm form;
@@ -354,6 +377,29 @@ TEST_F(EditUnit, RecentFilesMenuAndStoreAtClose) {
     }
     EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File1", ""), "C:\\NC\\\xC6RE.NC");
     EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File2", ""), "C:\\NC\\A&B.NC");
+}
+
+TEST_F(EditUnit, LoadingGuardAndWaitCursor) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    QSignalSpy changed(form.RichEdit1, &TextControl::TextChanged);
+    {
+        WaitCursor wait(form);
+        LoadingGuard loading(form);
+        EXPECT_TRUE(form.Loading);
+        EXPECT_TRUE(form.RichEdit1->Updating());
+        EXPECT_TRUE(form.HourglassShown());
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        form.RichEdit1->SetText("N10\r\n");
+        form.RichEdit1->SetSelection(0, 3);
+        EXPECT_FALSE(form.KlippUt1->isEnabled());  // the handlers keep quiet
+    }
+    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.RichEdit1->Updating());
+    EXPECT_FALSE(form.HourglassShown());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(changed.count(), 0);
 }
 
 TEST_F(EditUnit, ArgumentsBecomeDncPaths) {

@@ -205,9 +205,11 @@ TEST(TextControl, KeyPressMayReplaceOrDropTheTypedCharacter) {
     Key(t, 0, QString(QChar(0x0160)));
     Key(t, Qt::Key_Ooblique, QString(QChar(0xF8)));
     EXPECT_EQ(t.Text(), "Bc\x80\x8A\xF8");
-    // Enter makes a CR LF break.
+    // Enter makes a CR LF break; the tab key is text.
     Key(t, Qt::Key_Return, QStringLiteral("\r"));
-    EXPECT_EQ(t.Text(), "Bc\x80\x8A\xF8\r\n");
+    QTest::keyClick(&t, Qt::Key_Tab);
+    EXPECT_EQ(t.Text(), "Bc\x80\x8A\xF8\r\n\t");
+    EXPECT_TRUE(t.hasFocus() || !t.isVisible());
 }
 
 TEST(TextControl, UndoTakesBackTheLastEditOnly) {
@@ -219,12 +221,15 @@ TEST(TextControl, UndoTakesBackTheLastEditOnly) {
     t.TypeCharacter('0');
     t.SetSelStart(0);
     t.TypeCharacter('%');
-    EXPECT_EQ(t.Text(), "%N1000\r\nN20");
+    t.TypeCharacter('%');
+    EXPECT_EQ(t.Text(), "%%N1000\r\nN20");
     ASSERT_TRUE(t.CanUndo());
-    t.Undo();
+    t.Undo();  // the whole run of typing at the start
     EXPECT_EQ(t.Text(), "N1000\r\nN20");
     t.Undo();  // undoes the undo
-    EXPECT_EQ(t.Text(), "%N1000\r\nN20");
+    EXPECT_EQ(t.Text(), "%%N1000\r\nN20");
+    t.Undo();
+    EXPECT_EQ(t.Text(), "N1000\r\nN20");
     t.AddLine("M30");
     EXPECT_FALSE(t.CanUndo());
 }
