@@ -98,7 +98,7 @@ TEST(RichText, TheShopsInformationDocument) {
     const RichRun& title = doc.paragraphs[0].runs.at(0);
     EXPECT_EQ(title.text, "Skarv-Vako DNC");
     EXPECT_TRUE(title.format.bold);
-    EXPECT_EQ(title.format.halfPoints, 32);
+    EXPECT_EQ(title.format.halfPoints, 36);
     EXPECT_EQ(title.format.colour, (RichColour{0, 0, 160, false}));
     EXPECT_NE(doc.PlainText().find("Verkstedgata 7"), std::string::npos);
     EXPECT_EQ(doc.PlainText().find("Arial"), std::string::npos);
