@@ -61,8 +61,14 @@ int main(int argc, char** argv) {
     static CurlFtpClient ftpClient;
     static TFtpKlientModul ftpKlientModul(ftpClient);
     auto* roteringForm = new TRoteringForm(&form);
-    (void)reklameBilde;
-    (void)roteringForm;
+    form.RenForm = renForm;
+    form.ReklameBilde = reklameBilde;
+    form.TransForm = transForm;
+    form.AskForm = askForm;
+    form.TrigForm = trigForm;
+    form.AboutBox = aboutBox;
+    form.FtpKlientModul = &ftpKlientModul;
+    form.RoteringForm = roteringForm;
     form.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
 
     form.show();

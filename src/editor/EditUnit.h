@@ -15,6 +15,14 @@ class QComboBox;
 class QMenu;
 class QToolBar;
 class TRecentFileList;
+class TRenForm;
+class TReklameBilde;
+class TTransForm;
+class TAskForm;
+class TTrigForm;
+class TAboutBox;
+class TFtpKlientModul;
+class TRoteringForm;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -100,6 +108,18 @@ public:
     QAction* AvsluttButton = nullptr;
     TcpClientConfig TcpClient;
 
+    // ---- The other windows and modules, created by the program start right after this
+    // window (not owned here). A handler whose window is missing (a test that builds the main
+    // window alone) creates it on first use.
+    TRenForm* RenForm = nullptr;
+    TReklameBilde* ReklameBilde = nullptr;
+    TTransForm* TransForm = nullptr;
+    TAskForm* AskForm = nullptr;
+    TTrigForm* TrigForm = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TFtpKlientModul* FtpKlientModul = nullptr;
+    TRoteringForm* RoteringForm = nullptr;
+
     // ---- Document state.
     bool Loading = false;
     int32_t SearchPos = 0;
@@ -133,6 +153,9 @@ public:
     bool HourglassShown() const { return hourglass_; }
     // Colouring after a load (syntax colouring).
     void CheckSizeAndRecolour();
+    // Resets the whole text to black, normal style and, when colouring is on, colours every
+    // line; the commands that rewrite the text end with it.
+    void RecolourAll();
 
 public slots:
     // Window.

@@ -96,6 +96,7 @@ void TTextForm::Luftprogram1Click() {}
 void TTextForm::TekstFormateringClick() {}
 void TTextForm::RichEdit1Change() {}
 void TTextForm::CheckSizeAndRecolour() {}
+void TTextForm::RecolourAll() {}
 
 // Transfer
 void TTextForm::OverfoerClick() {}
