@@ -23,6 +23,8 @@ class TTrigForm;
 class TAboutBox;
 class TFtpKlientModul;
 class TRoteringForm;
+class TFindDialog;
+class THelpWindow;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -119,6 +121,15 @@ public:
     TAboutBox* AboutBox = nullptr;
     TFtpKlientModul* FtpKlientModul = nullptr;
     TRoteringForm* RoteringForm = nullptr;
+
+    // Find, machines, help and information
+    TFindDialog* FindDialog1 = nullptr;     // made on first use, modeless
+    TFindDialog* ReplaceDialog1 = nullptr;  // made on first use, modeless
+    THelpWindow* HelpWindow = nullptr;      // made on first use
+    // The configuration program in the program folder (also tried with ".exe").
+    static constexpr const char* kConfigurationProgram = "VakoEdtI";
+    // The event log of the current machine: loaded as the document, or the message.
+    void ShowLog();
 
     // ---- Document state.
     bool Loading = false;

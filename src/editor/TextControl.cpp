@@ -1,4 +1,5 @@
 #include "editor/TextControl.h"
+#include "editor/FindReplace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,25 +20,6 @@
 
 namespace {
 using SB = QsciScintillaBase;
-
-// Upper-case fold of every Windows-1252 letter, for the case-blind find.
-const std::array<unsigned char, 256>& FoldTable() {
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (c >= 'a' && c <= 'z') u = static_cast<unsigned char>(c - 32);
-            else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) u = static_cast<unsigned char>(c - 32);
-            else if (c == 0x9A) u = 0x8A;  // š Š
-            else if (c == 0x9C) u = 0x8C;  // œ Œ
-            else if (c == 0x9E) u = 0x8E;  // ž Ž
-            else if (c == 0xFF) u = 0x9F;  // ÿ Ÿ
-            t[c] = u;
-        }
-        return t;
-    }();
-    return table;
-}
 
 // Turns CR LF, a lone CR and a lone LF into CR LF; every other byte stays. skipLf carries a
 // CR at the end of one piece over to the next.
@@ -489,20 +471,9 @@ int TextControl::FindText(std::string_view what, int from, int length) const {
     const char* p = reinterpret_cast<const char*>(
         Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), end - from));
     if (!p) return -1;
-    const auto& fold = FoldTable();
-    std::string needle(what);
-    for (auto& c : needle) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
-    const unsigned char first = static_cast<unsigned char>(needle[0]);
-    const int last = end - from - n;
-    for (int i = 0; i <= last; ++i) {
-        if (fold[static_cast<unsigned char>(p[i])] != first) continue;
-        int j = 1;
-        while (j < n && fold[static_cast<unsigned char>(p[i + j])] ==
-                            static_cast<unsigned char>(needle[static_cast<size_t>(j)]))
-            ++j;
-        if (j == n) return from + i;
-    }
-    return -1;
+    // The engine of the find dialogs: a block search over the text in place.
+    int64_t r = ::FindText(std::string_view(p, static_cast<size_t>(end - from)), what, 0);
+    return r < 0 ? -1 : from + static_cast<int>(r);
 }
 
 // ------------------------------------------------------------------ edit commands
