@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QStringConverter>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
@@ -17,11 +16,19 @@
 
 QString DecodeHelpPage(const std::string& bytes) {
     QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    auto encoding = QStringConverter::encodingForHtml(data);
-    if (encoding && *encoding != QStringConverter::Latin1 && *encoding != QStringConverter::System) {
-        QStringDecoder decoder(*encoding);
-        return decoder.decode(data);
+    bool utf8 = data.startsWith("\xEF\xBB\xBF");
+    if (!utf8) {
+        // The character set the page names in its head.
+        QByteArray head = data.left(2048).toLower();
+        qsizetype at = head.indexOf("charset");
+        if (at >= 0) {
+            qsizetype p = at + 7;
+            while (p < head.size() && (head[p] == ' ' || head[p] == '=' || head[p] == '"' || head[p] == '\''))
+                ++p;
+            utf8 = head.mid(p, 5) == "utf-8" || head.mid(p, 4) == "utf8";
+        }
     }
+    if (utf8) return QString::fromUtf8(data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data);
     return FromCp1252(bytes);
 }
 
