@@ -213,3 +213,24 @@ TEST(Screens, CatalogueAndInformationWindowOfTheDemoShop) {
     SetProgramDirectory(saved);
     SetKeyStore(nullptr);
 }
+
+// The same pictures from the display server: this test program runs the test above once
+// more under Xvfb on the xcb platform.
+TEST(Screens, UnderXvfb) {
+    if (QGuiApplication::platformName() != "offscreen") GTEST_SKIP() << "already on a display";
+    if (::access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run missing";
+    const std::string build = SKARV_BUILD_DIR;
+    std::error_code ec;
+    std::filesystem::remove(build + "/catalogue.png", ec);
+    std::filesystem::remove(build + "/reklame.png", ec);
+    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string out, err;
+    int rc = RunProgram({"/usr/bin/env", "QT_QPA_PLATFORM=xcb", "/usr/bin/xvfb-run", "-a", "-s",
+                         "-screen 0 1024x768x24", self,
+                         "--gtest_filter=Screens.CatalogueAndInformationWindowOfTheDemoShop"},
+                        &out, &err);
+    EXPECT_EQ(rc, 0) << out << err;
+    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out << err;
+    EXPECT_TRUE(std::filesystem::exists(build + "/catalogue.png"));
+    EXPECT_TRUE(std::filesystem::exists(build + "/reklame.png"));
+}
