@@ -103,7 +103,7 @@ TEST_F(SmallCommands, EventLogMissingUnderBothNames) {
 TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
     // The second choice lives in the server's own folder, "C:\Vako\Temp\".
     std::string folder = ResolvePath(kEventLogTempFolder);
-    std::string file = ResolvePath(std::string(kEventLogTempFolder) + "Maskin1H.TXT");
+    std::string file = ResolvePath(std::string(kEventLogTempFolder) + "Maskin2H.TXT");
     if (std::filesystem::exists(file)) GTEST_SKIP() << file << " belongs to someone else";
     std::error_code ec;
     bool made = !std::filesystem::exists(folder);
@@ -113,6 +113,8 @@ TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
     {
         ScopedIni ini(Ini());
         TTextForm form;
+        form.MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
+        form.MaskinBoksChange();
         form.RichEdit1->SetText("N10\r\n");
         form.RichEdit1->SetModified(true);
         prompter.answers = {Answer::Cancel};
@@ -121,7 +123,7 @@ TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
         prompter.answers = {Answer::No};
         form.HendelseButtonClick();
         EXPECT_EQ(form.RichEdit1->Text(), "Hendelse fra tjeneren\r\n");
-        EXPECT_EQ(form.FileName, "Maskin1H.TXT");
+        EXPECT_EQ(form.FileName, "Maskin2H.TXT");
         EXPECT_EQ(UpperCase1252(form.CurrentFolder), "C:\\VAKO\\TEMP\\");
     }
     std::filesystem::remove(file, ec);
