@@ -64,14 +64,21 @@ TcpResult RunTcpTransfer(LineClient& client, const VakoAddress& server, TcpDocum
         result.outcome = TcpOutcome::NoMachine;
         return result;
     }
-    if (ReadIniBool(kTcpSection, "AutoSave", false) && !doc.fileName.empty()) {
+    bool autoSave = ReadIniBool(kTcpSection, "AutoSave", false) && !doc.fileName.empty();
+    if (autoSave && ui.save) {
+        // The window saves the document its own way; a failed save leaves it modified.
+        if (ui.save()) {
+            doc.modified = false;
+            if (ui.saved) ui.saved();
+        }
+    } else if (autoSave && doc.lines) {
         // A plain write: no backup copy, the recent-files list untouched. A failed write
-        // keeps the document modified, so nothing half-written is sent.
+        // keeps the document modified, so nothing half-written is sent. Without the lines
+        // nothing is written: an empty write would wipe the file.
         TextFile f;
         bool ok = true;
         OpenTextForWrite(doc.currentFolder + doc.fileName, f, ok);
-        if (doc.lines)
-            for (const auto& line : *doc.lines) WriteTextLine(f, line, ok);
+        for (const auto& line : *doc.lines) WriteTextLine(f, line, ok);
         CloseText(f, ok);
         if (ok) {
             doc.modified = false;
