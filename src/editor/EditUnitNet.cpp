@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "editor/DocFiles.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"
 #include "platform/CurlFtpClient.h"
@@ -51,13 +52,15 @@ void TTextForm::TCPoverfoeringClick() {
     if (MaskinBoks->currentIndex() >= 0) doc.machineName = ToCp1252(MaskinBoks->currentText());
     doc.modified = RichEdit1->Modified();
 
-    TcpTransferUi ui = PrompterTcpUi({});
-    // "AutoSave" saves through the window's own save; the document counts as saved when the
-    // save has cleared the modified flag.
-    ui.save = [this] {
-        SaveDocument(CurrentFolder + FileName);
-        return !RichEdit1->Modified();
-    };
+    // "AutoSave" is the plain write of the editor's lines (no backup, recent list untouched);
+    // the document then counts as unmodified and its file stamp follows the new file, so the
+    // change-on-disk question does not ask about our own write.
+    std::vector<std::string> lines = RichEdit1->AllLines();
+    doc.lines = &lines;
+    TcpTransferUi ui = PrompterTcpUi([this] {
+        RichEdit1->SetModified(false);
+        FileStamp = static_cast<int32_t>(FileAge(CurrentFolder + FileName));
+    });
     ui.hourglass = [this](bool on) {
         if (on)
             HourglassOn();

@@ -258,17 +258,9 @@ TEST_F(NetWindow, TcpControlByteInThePathRefused) {
     EXPECT_EQ(server.connections(), 0);
 }
 
-TEST_F(NetWindow, TcpAutoSaveGoesThroughTheWindowsSave) {
+TEST_F(NetWindow, TcpAutoSaveWritesThePlainTextAndSends) {
     std::filesystem::create_directories(dir.File("M1"));
-    {
-        // The window's save is what "AutoSave" uses; without it there is nothing to test.
-        ScopedIni ini(Ini(""));
-        auto form = Window();
-        form->RichEdit1->SetModified(true);
-        form->SaveDocument(dir.Dnc("M1") + "\\PROBE.NC");
-        if (!std::filesystem::exists(dir.File("M1/PROBE.NC")))
-            GTEST_SKIP() << "the window's save is not in place";
-    }
+    WriteFileBytes(dir.File("M1/O1000.NC"), "GAMMEL\r\n");
     DncServer server;
     ScopedIni ini(Ini("[VakoTcp]\r\nVakoIP=" + Address(server.address()) + "\r\nAutoSave=True\r\n"));
     auto form = Window();
@@ -282,4 +274,9 @@ TEST_F(NetWindow, TcpAutoSaveGoesThroughTheWindowsSave) {
               0u);
     EXPECT_EQ(server.connections(), 1);
     EXPECT_TRUE(Messages().empty());
+    // A plain write: no backup copy beside it, and nothing left behind.
+    EXPECT_FALSE(std::filesystem::exists(dir.File("M1/O1000.Bak")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("M1")),
+                            std::filesystem::directory_iterator()),
+              1);
 }
