@@ -147,6 +147,17 @@ public:
     // The dialogs during which the change-on-disk test stays quiet (set by the program start).
     std::vector<QPointer<QWidget>> ReloadQuietDialogs;
 
+    // FTP and TCP
+    // Configures the FTP module (the window's own one when the program start gave none);
+    // true when a server is set.
+    bool ConfigureFtp();
+    // The window's own FTP module, made when the program start gave none.
+    struct OwnFtpModule;
+    struct OwnFtpModuleDeleter {
+        void operator()(OwnFtpModule* module) const;
+    };
+    std::unique_ptr<OwnFtpModule, OwnFtpModuleDeleter> ownFtpModule;
+
     const std::vector<std::string>& Arguments() const { return arguments_; }
     // Item index of MaskinBoks + 1; 0 when no machine is selected.
     int CurrentMachine() const;

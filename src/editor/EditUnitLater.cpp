@@ -73,12 +73,6 @@ void TTextForm::RecolourAll() {}
 // Transfer
 void TTextForm::OverfoerClick() {}
 
-// FTP
-void TTextForm::FTPoverfoeringClick() {}
-
-// TCP
-void TTextForm::TCPoverfoeringClick() {}
-
 // Calculators
 void TTextForm::TrigButtonClick() {}
 void TTextForm::Rotering1Click() {}
