@@ -4,11 +4,37 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "editor/Prompter.h"
-#include "editor/ToolGlyphs.h"
+
+namespace {
+// The program's icon: a program sheet with "NC" on it.
+QPixmap ProgramPicture() {
+    QPixmap pm(48, 48);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(8.5, 3.5, 31, 41));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 160));
+    p.drawRect(QRectF(9, 4, 30, 12));
+    p.setPen(QPen(QColor(150, 150, 150), 1));
+    for (int y = 24; y <= 40; y += 4) p.drawLine(QPointF(13, y), QPointF(35, y));
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(10);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(9, 4, 30, 12), Qt::AlignCenter, QStringLiteral("NC"));
+    return pm;
+}
+}  // namespace
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Q("Om Skarv-Editor"));
@@ -16,7 +42,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setModal(true);
 
     ProgramIcon = new QLabel(this);
-    ProgramIcon->setPixmap(ToolGlyph(Glyph::Open).pixmap(48, 48));
+    ProgramIcon->setPixmap(ProgramPicture());
     ProgramIcon->setFixedSize(56, 56);
     ProductName = new QLabel(this);
     QFont big = ProductName->font();

@@ -20,6 +20,7 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
+#include "editor/FindDialog.h"
 #include "editor/Prompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
@@ -202,6 +203,10 @@ TEST(Screens, CatalogueAndInformationWindowOfTheDemoShop) {
         EXPECT_TRUE(form.RichEdit1->StyleAt(0).bold);
         for (int i = 0; i < 10; ++i) QApplication::processEvents();
         EXPECT_TRUE(form.grab().save(build + "/catalogue" + suffix + ".png"));
+        form.Erstatt1Click();
+        form.ReplaceDialog1->SetFindText("G21");
+        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        EXPECT_TRUE(form.ReplaceDialog1->grab().save(build + "/replace" + suffix + ".png"));
     }
     {
         TReklameBilde window;
@@ -209,6 +214,13 @@ TEST(Screens, CatalogueAndInformationWindowOfTheDemoShop) {
         ASSERT_TRUE(window.FormShow());
         for (int i = 0; i < 10; ++i) QApplication::processEvents();
         EXPECT_TRUE(window.grab().save(build + "/reklame" + suffix + ".png"));
+    }
+    {
+        TAboutBox about;
+        about.SetTexts(kProductName, kAboutDescription, kAboutVersion);
+        about.show();
+        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        EXPECT_TRUE(about.grab().save(build + "/about" + suffix + ".png"));
     }
     SetProgramDirectory(saved);
     SetKeyStore(nullptr);
