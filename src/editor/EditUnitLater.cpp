@@ -85,13 +85,6 @@ void TTextForm::Emnerihjelp1Click() {}
 void TTextForm::OmProgrammetClick() {}
 void TTextForm::KonfigureringClick() {}
 
-// Renumbering
-void TTextForm::Renummerering1Click() {}
-
-// Compress and air
-void TTextForm::Komprimerprogram1Click() {}
-void TTextForm::Luftprogram1Click() {}
-
 // Syntax colouring
 void TTextForm::TekstFormateringClick() {}
 void TTextForm::RichEdit1Change() {}
@@ -106,13 +99,6 @@ void TTextForm::FTPoverfoeringClick() {}
 
 // TCP
 void TTextForm::TCPoverfoeringClick() {}
-
-// Calculators
-void TTextForm::TrigButtonClick() {}
-void TTextForm::Rotering1Click() {}
-
-// Printing
-void TTextForm::Skrivut1Click() {}
 
 // Information window
 void TTextForm::Reklame1Click() {}
