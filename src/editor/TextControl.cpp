@@ -735,18 +735,35 @@ void TextControl::ReplaceLines(const LineEdits& edits) {
             }
         } else {
             std::string_view old = TextView();
+            const char* base = old.data();
+            const size_t n = old.size();
             std::string out;
-            out.reserve(old.size() + edits.Bytes() + 64);
-            size_t copied = 0;
+            out.reserve(n + edits.Bytes() + 64);
+            // Walks the old text line by line (the breaks as Scintilla counts them: CR LF, or
+            // a lone CR or LF), copying the unchanged runs and putting in the new lines.
+            size_t copied = 0;  // old text before this is in out
+            size_t pos = 0;     // start of line `line`
+            int line = 0;
+            auto lineEnd = [&](size_t from, size_t& next) {
+                const void* lf = std::memchr(base + from, '\n', n - from);
+                size_t stop = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
+                const void* cr = std::memchr(base + from, '\r', stop - from);
+                size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : stop;
+                next = end >= n ? n
+                                : end + ((base[end] == '\r' && end + 1 < n && base[end + 1] == '\n') ? 2 : 1);
+                return end;
+            };
             for (size_t k = 0; k < edits.Size(); ++k) {
-                int line = edits.LineOf(k);
-                if (line < 0 || line >= count) continue;
-                size_t start = static_cast<size_t>(
-                    Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
-                size_t end = static_cast<size_t>(
-                    Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)));
-                if (start < copied) continue;  // not ascending: ignored
-                out.append(old.substr(copied, start - copied));
+                int target = edits.LineOf(k);
+                if (target < line || target >= count) continue;  // not ascending: ignored
+                size_t next = 0;
+                while (line < target) {
+                    lineEnd(pos, next);
+                    pos = next;
+                    ++line;
+                }
+                size_t end = lineEnd(pos, next);
+                out.append(old.substr(copied, pos - copied));
                 std::string_view text = edits.TextOf(k);
                 if (HasBreak(text)) {
                     bool skip = false;
@@ -755,6 +772,8 @@ void TextControl::ReplaceLines(const LineEdits& edits) {
                     out.append(text);
                 }
                 copied = end;
+                pos = next;
+                ++line;
             }
             out.append(old.substr(copied));
             Send(SB::SCI_CLEARALL);
