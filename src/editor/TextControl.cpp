@@ -718,6 +718,9 @@ void TextControl::ReplaceLines(const LineEdits& edits) {
     const int count = LineCount();
     int anchor = static_cast<int>(Send(SB::SCI_GETANCHOR));
     int caret = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+    // The view stays where the user had it.
+    long firstVisible = Send(SB::SCI_GETFIRSTVISIBLELINE);
+    long xOffset = Send(SB::SCI_GETXOFFSET);
     ProgramChange([&] {
         if (edits.Size() <= kEditsInPlace) {
             // From the last line up, so that a text with a break in it cannot move the
@@ -783,5 +786,8 @@ void TextControl::ReplaceLines(const LineEdits& edits) {
         int total = TextLength();
         Send(SB::SCI_SETSEL, static_cast<unsigned long>(std::min(anchor, total)),
              std::min(caret, total));
+        Send(SB::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstVisible));
+        Send(SB::SCI_SETXOFFSET, static_cast<unsigned long>(xOffset));
     });
+
 }

@@ -26,11 +26,16 @@ std::vector<std::string> LinesOf(const TextControl& t) {
 TEST(ControlLines, FewAndManyReplacementsGiveTheSameText) {
     for (int count : {12, 9000}) {  // a few changed lines, then thousands of them
         TextControl t;
+        t.resize(400, 300);
+        t.show();
         t.SetText(Program(count));
         std::vector<std::string> expected = LinesOf(t);
         CompressLines(expected);
         t.SetModified(false);
         t.SetSelection(7, 3);
+        t.ScrollLines(count / 2);
+        const int firstVisible = t.FirstVisibleLine();
+        if (count > 100) EXPECT_GT(firstVisible, 1000);
         ControlLines lines(t);
         size_t changed = CompressLines(lines);
         EXPECT_EQ(t.Line(1), "N1 G01 X1");  // nothing written before Finish
@@ -41,6 +46,7 @@ TEST(ControlLines, FewAndManyReplacementsGiveTheSameText) {
         EXPECT_FALSE(t.CanUndo());  // the program's change is not offered to undo
         EXPECT_EQ(t.SelStart(), 7);
         EXPECT_EQ(t.SelLength(), 3);
+        EXPECT_EQ(t.FirstVisibleLine(), firstVisible);  // the view has not moved
         EXPECT_EQ(t.Text().substr(t.Text().size() - 2), "\r\n");
     }
 }
