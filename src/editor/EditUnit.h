@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ class TFtpKlientModul;
 class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
+class TextLines;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -178,6 +180,17 @@ public:
     // Resets the whole text to black, normal style and, when colouring is on, colours every
     // line; the commands that rewrite the text end with it.
     void RecolourAll();
+
+    // ---- Text tools and printing.
+    // The print command; fromMenu: the menu item (the print dialog first), else the tool
+    // button (printed at once).
+    void SkrivutFrom(bool fromMenu);
+    // Runs a text tool over every line of the text under the Loading protocol with the
+    // hourglass; the lines it replaces are written back in one change. Caret to the start,
+    // then the whole text is recoloured. Returns how many lines were replaced.
+    size_t RewriteAllLines(const std::function<size_t(TextLines&)>& tool);
+    // Colours lines first..last (0-based) the way a change colours the caret's line.
+    void ColourLines(int first, int last);
 
 public slots:
     // Window.

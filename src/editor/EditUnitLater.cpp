@@ -57,13 +57,6 @@ void TTextForm::LagreSom1Click() {}
 void TTextForm::ReopenClick(const std::string&) {}
 void TTextForm::ActivateApplication() {}
 
-// Renumbering
-void TTextForm::Renummerering1Click() {}
-
-// Compress and air
-void TTextForm::Komprimerprogram1Click() {}
-void TTextForm::Luftprogram1Click() {}
-
 // Syntax colouring
 void TTextForm::TekstFormateringClick() {}
 void TTextForm::RichEdit1Change() {}
@@ -73,9 +66,3 @@ void TTextForm::RecolourAll() {}
 // Transfer
 void TTextForm::OverfoerClick() {}
 
-// Calculators
-void TTextForm::TrigButtonClick() {}
-void TTextForm::Rotering1Click() {}
-
-// Printing
-void TTextForm::Skrivut1Click() {}

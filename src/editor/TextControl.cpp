@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
+#include <Qsci/qsciprinter.h>
 
 #include <algorithm>
 #include <array>
@@ -706,4 +707,104 @@ void TextControl::SetFormattedPrinter(FormattedPrinter printer) { Printer() = st
 bool TextControl::PrintFormatted(const std::string& jobTitle) {
     if (!Printer()) return false;
     return Printer()(*this, jobTitle);
+}
+
+bool TextControl::PrintFormatted(QsciPrinter& printer) { return printer.printRange(this) > 0; }
+
+// ------------------------------------------------------------------ bulk line edits
+std::string_view TextControl::TextView() const {
+    int len = TextLength();
+    if (len == 0) return std::string_view();
+    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    return p ? std::string_view(p, static_cast<size_t>(len)) : std::string_view();
+}
+
+namespace {
+// Below this many edits each line is replaced where it stands; above it the text is built
+// anew from the unchanged runs and the new lines and put in at once, which costs one pass
+// over the text instead of one change of the document per line.
+constexpr size_t kEditsInPlace = 4096;
+
+bool HasBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+}  // namespace
+
+void TextControl::ReplaceLines(const LineEdits& edits) {
+    if (edits.Empty()) return;
+    const int count = LineCount();
+    int anchor = static_cast<int>(Send(SB::SCI_GETANCHOR));
+    int caret = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+    // The view stays where the user had it.
+    long firstVisible = Send(SB::SCI_GETFIRSTVISIBLELINE);
+    long xOffset = Send(SB::SCI_GETXOFFSET);
+    ProgramChange([&] {
+        if (edits.Size() <= kEditsInPlace) {
+            // From the last line up, so that a text with a break in it cannot move the
+            // lines still to come.
+            for (size_t k = edits.Size(); k-- > 0;) {
+                int line = edits.LineOf(k);
+                if (line < 0 || line >= count) continue;
+                long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+                long end = Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+                std::string_view text = edits.TextOf(k);
+                if (HasBreak(text))
+                    ReplaceRange(static_cast<int>(start), static_cast<int>(end), Normalised(text));
+                else
+                    ReplaceRange(static_cast<int>(start), static_cast<int>(end), text);
+            }
+        } else {
+            std::string_view old = TextView();
+            const char* base = old.data();
+            const size_t n = old.size();
+            std::string out;
+            out.reserve(n + edits.Bytes() + 64);
+            // Walks the old text line by line (the breaks as Scintilla counts them: CR LF, or
+            // a lone CR or LF), copying the unchanged runs and putting in the new lines.
+            size_t copied = 0;  // old text before this is in out
+            size_t pos = 0;     // start of line `line`
+            int line = 0;
+            auto lineEnd = [&](size_t from, size_t& next) {
+                const void* lf = std::memchr(base + from, '\n', n - from);
+                size_t stop = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
+                const void* cr = std::memchr(base + from, '\r', stop - from);
+                size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : stop;
+                next = end >= n ? n
+                                : end + ((base[end] == '\r' && end + 1 < n && base[end + 1] == '\n') ? 2 : 1);
+                return end;
+            };
+            for (size_t k = 0; k < edits.Size(); ++k) {
+                int target = edits.LineOf(k);
+                if (target < line || target >= count) continue;  // not ascending: ignored
+                size_t next = 0;
+                while (line < target) {
+                    lineEnd(pos, next);
+                    pos = next;
+                    ++line;
+                }
+                size_t end = lineEnd(pos, next);
+                out.append(old.substr(copied, pos - copied));
+                std::string_view text = edits.TextOf(k);
+                if (HasBreak(text)) {
+                    bool skip = false;
+                    NormaliseBreaks(text, out, skip);
+                } else {
+                    out.append(text);
+                }
+                copied = end;
+                pos = next;
+                ++line;
+            }
+            out.append(old.substr(copied));
+            Send(SB::SCI_CLEARALL);
+            Send(SB::SCI_ALLOCATE, out.size() + 1);
+            SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(out.size()), out.data());
+        }
+        int total = TextLength();
+        Send(SB::SCI_SETSEL, static_cast<unsigned long>(std::min(anchor, total)),
+             std::min(caret, total));
+        Send(SB::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstVisible));
+        Send(SB::SCI_SETXOFFSET, static_cast<unsigned long>(xOffset));
+    });
+
 }
