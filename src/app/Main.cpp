@@ -15,6 +15,8 @@
 #include "platform/TermiosSerial.h"
 #include "print/PrinterSelect.h"
 #include "settings/Launcher.h"
+#include "transfer/AskDlg.h"
+#include "transfer/EditTran.h"
 #include "transfer/FtpKli.h"
 #include "transfer/IO.h"
 #include "transfer/Punch.h"
@@ -65,6 +67,7 @@ int main(int argc, char** argv) {
     form.ReklameBilde = reklameBilde;
     form.TransForm = transForm;
     form.AskForm = askForm;
+    transForm->AskForm = askForm;
     form.TrigForm = trigForm;
     form.AboutBox = aboutBox;
     form.FtpKlientModul = &ftpKlientModul;

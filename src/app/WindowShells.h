@@ -10,18 +10,6 @@ public:
     explicit TReklameBilde(QWidget* parent = nullptr);
 };
 
-class TTransForm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TTransForm(QWidget* parent = nullptr);
-};
-
-class TAskForm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TAskForm(QWidget* parent = nullptr);
-};
-
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:

@@ -98,9 +98,6 @@ void TTextForm::RichEdit1Change() {}
 void TTextForm::CheckSizeAndRecolour() {}
 void TTextForm::RecolourAll() {}
 
-// Transfer
-void TTextForm::OverfoerClick() {}
-
 // FTP
 void TTextForm::FTPoverfoeringClick() {}
 
