@@ -38,7 +38,6 @@ namespace {
 class ClickLabel : public QLabel {
 public:
     ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
-        setTextFormat(Qt::PlainText);
         setCursor(Qt::PointingHandCursor);
     }
     std::function<void()> onClick;
@@ -128,6 +127,7 @@ TTransForm::TTransForm(QWidget* parent) : QDialog(parent) {
         l->setObjectName(labelName);
         l->setFont(labelFont);
         l->onClick = [this, click] { (this->*click)(); };
+        l->setBuddy(button);  // the underlined letter with Alt clicks the button
         label = l;
         auto* row = new QHBoxLayout(panel);
         row->setContentsMargins(6, 4, 6, 4);
