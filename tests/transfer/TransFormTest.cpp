@@ -309,6 +309,32 @@ TEST_F(TransDialog, CancelWhileTheMachineHoldsXoff) {
     EXPECT_TRUE(messages.messages.empty());
 }
 
+TEST_F(TransDialog, ACancelRightAfterTheStartIsNotLost) {
+    PtyMachine m;
+    ScopedTermiosPorts ports;
+    ScopedIni ini(PtyIni(m, "Kode=ISO\r\nXonXoff=1\r\n", "StoppKode=M30\r\n"));
+    for (int i = 0; i < 5; ++i) {
+        Open({"N10", "N20"});
+        form.SendClick();
+        form.AvbrytClick();  // before the thread may even have begun
+        EXPECT_TRUE(WaitClosed()) << "pass " << i;
+    }
+    EXPECT_EQ(m.WaitQuiet(50ms, 1s), "");
+}
+
+TEST_F(TransDialog, ProgressSelectsTheLineBeingQueued) {
+    ScopedIni ini("[VakoEdit]\r\nPort=COM2\r\n");
+    Open({"%", "N10 X1", "N20 Y2", "M30"});
+    LinesQueued = 2;
+    form.ThreadTimerTimer();
+    EXPECT_EQ(editor.SelText(), "N20 Y2");
+    LinesQueued = 4;  // every line taken: the last one stays selected
+    form.ThreadTimerTimer();
+    EXPECT_EQ(editor.SelText(), "M30");
+    LinesQueued = 0;
+    form.reject();
+}
+
 TEST_F(TransDialog, CancelInTheDialogsLoopStillEndsTheTape) {
     PtyMachine m;
     ScopedTermiosPorts ports;
