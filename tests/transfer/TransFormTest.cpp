@@ -434,10 +434,10 @@ TEST_F(MainWindowTransfer, F2SendsTheWholeProgramFramedExactly) {
     });
     poll.start(5);
     // Should the dialog not end by itself, the watchdog cancels and closes it.
-    QTimer::singleShot(5000, [&] {
+    QTimer::singleShot(5000, &window, [&] {
         if (window.TransForm && window.TransForm->isVisible()) {
             window.TransForm->AvbrytClick();
-            QTimer::singleShot(1000, [&] { window.TransForm->done(0); });
+            QTimer::singleShot(1000, window.TransForm, [&] { window.TransForm->done(0); });
         }
     });
     window.Overfoer->trigger();  // OverfoerClick, modal until the transfer ends
