@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "app/SingleInstance.h"
-#include "app/WindowShells.h"
 #include "calc/RoteringForm.h"
 #include "calc/TrigForm.h"
 #include "nctools/RenumForm.h"
@@ -20,6 +19,8 @@
 #include "transfer/FtpKli.h"
 #include "transfer/IO.h"
 #include "transfer/Punch.h"
+#include "ui/AboutBox.h"
+#include "ui/ReklameBilde.h"
 #include "editor/AppTitle.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"

@@ -23,6 +23,8 @@ class TTrigForm;
 class TAboutBox;
 class TFtpKlientModul;
 class TRoteringForm;
+class TFindDialog;
+class THelpWindow;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -120,6 +122,15 @@ public:
     TFtpKlientModul* FtpKlientModul = nullptr;
     TRoteringForm* RoteringForm = nullptr;
 
+    // Find, machines, help and information
+    TFindDialog* FindDialog1 = nullptr;     // made on first use, modeless
+    TFindDialog* ReplaceDialog1 = nullptr;  // made on first use, modeless
+    THelpWindow* HelpWindow = nullptr;      // made on first use
+    // The configuration program in the program folder (also tried with ".exe").
+    static constexpr const char* kConfigurationProgram = "VakoEdtI";
+    // The event log of the current machine: loaded as the document, or the message.
+    void ShowLog();
+
     // ---- Document state.
     bool Loading = false;
     int32_t SearchPos = 0;
@@ -135,6 +146,17 @@ public:
     std::string HelpFile;
     // The dialogs during which the change-on-disk test stays quiet (set by the program start).
     std::vector<QPointer<QWidget>> ReloadQuietDialogs;
+
+    // FTP and TCP
+    // Configures the FTP module (the window's own one when the program start gave none);
+    // true when a server is set.
+    bool ConfigureFtp();
+    // The window's own FTP module, made when the program start gave none.
+    struct OwnFtpModule;
+    struct OwnFtpModuleDeleter {
+        void operator()(OwnFtpModule* module) const;
+    };
+    std::unique_ptr<OwnFtpModule, OwnFtpModuleDeleter> ownFtpModule;
 
     const std::vector<std::string>& Arguments() const { return arguments_; }
     // Item index of MaskinBoks + 1; 0 when no machine is selected.

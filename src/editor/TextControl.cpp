@@ -1,4 +1,5 @@
 #include "editor/TextControl.h"
+#include "editor/FindReplace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,25 +20,6 @@
 
 namespace {
 using SB = QsciScintillaBase;
-
-// Upper-case fold of every Windows-1252 letter, for the case-blind find.
-const std::array<unsigned char, 256>& FoldTable() {
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (c >= 'a' && c <= 'z') u = static_cast<unsigned char>(c - 32);
-            else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) u = static_cast<unsigned char>(c - 32);
-            else if (c == 0x9A) u = 0x8A;  // š Š
-            else if (c == 0x9C) u = 0x8C;  // œ Œ
-            else if (c == 0x9E) u = 0x8E;  // ž Ž
-            else if (c == 0xFF) u = 0x9F;  // ÿ Ÿ
-            t[c] = u;
-        }
-        return t;
-    }();
-    return table;
-}
 
 // Turns CR LF, a lone CR and a lone LF into CR LF; every other byte stays. skipLf carries a
 // CR at the end of one piece over to the next.
@@ -103,19 +85,48 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
 
 TextControl::~TextControl() = default;
 
+// Every message goes through Send or SendPtr, so lines added inside the update bracket
+// (held back in pending_) reach Scintilla before anything reads or changes the text.
 long TextControl::Send(unsigned int msg, unsigned long wParam, long lParam) const {
+    FlushPending();
     return SendScintilla(msg, wParam, lParam);
 }
 
 long TextControl::SendPtr(unsigned int msg, unsigned long wParam, const char* text) const {
+    FlushPending();
     return SendScintilla(msg, static_cast<uintptr_t>(wParam), text);
+}
+
+const char* TextControl::CharacterPointer() const {
+    FlushPending();
+    return static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+}
+
+void TextControl::FlushPending() const {
+    if (pending_.empty()) return;
+    std::string piece;
+    piece.swap(pending_);
+    // The program's change: not undoable, and the undo buffer no longer fits the text.
+    SendScintilla(SB::SCI_SETUNDOCOLLECTION, 0UL, 0L);
+    SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+    SendScintilla(SB::SCI_EMPTYUNDOBUFFER, 0UL, 0L);
+    SendScintilla(SB::SCI_SETUNDOCOLLECTION, 1UL, 0L);
+}
+
+bool TextControl::event(QEvent* e) {
+    FlushPending();
+    return QsciScintilla::event(e);
+}
+
+bool TextControl::viewportEvent(QEvent* e) {
+    FlushPending();
+    return QsciScintilla::viewportEvent(e);
 }
 
 // ------------------------------------------------------------------ styles
 void TextControl::ResetStyleDefinitions() {
     QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
-    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(SB::STYLE_DEFAULT),
-                  family.constData());
+    SendPtr(SB::SCI_STYLESETFONT, SB::STYLE_DEFAULT, family.constData());
     Send(SB::SCI_STYLESETSIZE, SB::STYLE_DEFAULT, fontSize_);
     Send(SB::SCI_STYLESETFORE, SB::STYLE_DEFAULT, 0);
     Send(SB::SCI_STYLESETBACK, SB::STYLE_DEFAULT, 0xFFFFFF);
@@ -131,7 +142,7 @@ void TextControl::ApplyStyle(int number) {
     if (number >= SB::STYLE_DEFAULT && number <= SB::STYLE_LASTPREDEFINED) return;
     const TextStyle& s = styles_[static_cast<size_t>(number)];
     QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
-    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(number), family.constData());
+    SendPtr(SB::SCI_STYLESETFONT, static_cast<unsigned long>(number), family.constData());
     Send(SB::SCI_STYLESETFORE, static_cast<unsigned long>(number), ToBgr(s.rgb));
     Send(SB::SCI_STYLESETBACK, static_cast<unsigned long>(number), 0xFFFFFF);
     Send(SB::SCI_STYLESETBOLD, static_cast<unsigned long>(number), s.bold ? 1 : 0);
@@ -234,7 +245,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
 void TextControl::ReplaceRange(int start, int end, std::string_view bytes) {
     Send(SB::SCI_SETTARGETSTART, static_cast<unsigned long>(start));
     Send(SB::SCI_SETTARGETEND, static_cast<unsigned long>(end));
-    SendScintilla(SB::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    SendPtr(SB::SCI_REPLACETARGET, bytes.size(), bytes.data());
 }
 
 static std::string Normalised(std::string_view text) {
@@ -255,6 +266,23 @@ void TextControl::SetLine(int index, std::string_view text) {
 }
 
 void TextControl::AddLine(std::string_view text) {
+    if (Updating()) {
+        // Inside the update bracket the lines are collected and handed to Scintilla in
+        // large pieces: a loader adding millions of lines one by one stays fast.
+        if (pending_.empty()) {
+            int len = TextLength();
+            if (len > 0 && Send(SB::SCI_POSITIONFROMLINE,
+                                static_cast<unsigned long>(DocLineCount() - 1)) < len)
+                pending_ = "\r\n";  // the last line has no break yet
+        }
+        bool skip = false;
+        NormaliseBreaks(text, pending_, skip);
+        pending_ += "\r\n";
+        modified_ = true;
+        typingEnd_ = -1;
+        if (pending_.size() >= kPiece) FlushPending();
+        return;
+    }
     ProgramChange([&] {
         std::string piece;
         int len = TextLength();
@@ -265,7 +293,7 @@ void TextControl::AddLine(std::string_view text) {
         }
         piece += Normalised(text);
         piece += "\r\n";
-        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+        SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
     });
 }
 
@@ -306,7 +334,7 @@ void TextControl::AppendPiece(std::string_view bytes) {
         size_t n = std::min(kPiece, bytes.size() - pos);
         out.clear();
         NormaliseBreaks(bytes.substr(pos, n), out, pendingCr_);
-        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(out.size()), out.data());
+        SendPtr(SB::SCI_APPENDTEXT, out.size(), out.data());
         pos += n;
     }
 }
@@ -340,13 +368,12 @@ void TextControl::SetAllLines(const std::vector<std::string>& lines) {
             NormaliseBreaks(l, piece, skip);
             piece += "\r\n";
             if (piece.size() >= kPiece) {
-                SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()),
-                              piece.data());
+                SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
                 piece.clear();
             }
         }
         if (!piece.empty())
-            SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+            SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
         Send(SB::SCI_GOTOPOS, 0);
     });
 }
@@ -354,7 +381,7 @@ void TextControl::SetAllLines(const std::vector<std::string>& lines) {
 std::string TextControl::Text() const {
     int len = TextLength();
     if (len == 0) return std::string();
-    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    const char* p = CharacterPointer();
     return p ? std::string(p, static_cast<size_t>(len)) : std::string();
 }
 
@@ -362,7 +389,7 @@ std::vector<std::string> TextControl::AllLines() const {
     std::vector<std::string> lines;
     int len = TextLength();
     if (len == 0) return lines;
-    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    const char* p = CharacterPointer();
     if (!p) return lines;
     lines.reserve(static_cast<size_t>(DocLineCount()));
     const char* end = p + len;
@@ -391,6 +418,7 @@ void TextControl::BeginUpdate() {
 
 void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
+    FlushPending();
     if (--updateDepth_ == 0) {
         changedInSilence_ = false;
         // What changed inside the bracket is not reported afterwards either.
@@ -489,20 +517,9 @@ int TextControl::FindText(std::string_view what, int from, int length) const {
     const char* p = reinterpret_cast<const char*>(
         Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), end - from));
     if (!p) return -1;
-    const auto& fold = FoldTable();
-    std::string needle(what);
-    for (auto& c : needle) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
-    const unsigned char first = static_cast<unsigned char>(needle[0]);
-    const int last = end - from - n;
-    for (int i = 0; i <= last; ++i) {
-        if (fold[static_cast<unsigned char>(p[i])] != first) continue;
-        int j = 1;
-        while (j < n && fold[static_cast<unsigned char>(p[i + j])] ==
-                            static_cast<unsigned char>(needle[static_cast<size_t>(j)]))
-            ++j;
-        if (j == n) return from + i;
-    }
-    return -1;
+    // The engine of the find dialogs: a block search over the text in place.
+    int64_t r = ::FindText(std::string_view(p, static_cast<size_t>(end - from)), what, 0);
+    return r < 0 ? -1 : from + static_cast<int>(r);
 }
 
 // ------------------------------------------------------------------ edit commands
@@ -610,7 +627,7 @@ void TextControl::TypeCharacter(char c) {
     } else {
         const char s[2] = {c, 0};
         Send(SB::SCI_BEGINUNDOACTION);
-        SendScintilla(SB::SCI_REPLACESEL, s);
+        SendPtr(SB::SCI_REPLACESEL, 0, s);
         Send(SB::SCI_ENDUNDOACTION);
     }
     typingEnd_ = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));

@@ -139,6 +139,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
@@ -149,6 +151,8 @@ private slots:
 private:
     long Send(unsigned int msg, unsigned long wParam = 0, long lParam = 0) const;
     long SendPtr(unsigned int msg, unsigned long wParam, const char* text) const;
+    const char* CharacterPointer() const;
+    void FlushPending() const;
     int DocLineCount() const;  // Scintilla's count, including an empty last line
     void ProgramChange(const std::function<void()>& change);
     void ReplaceRange(int start, int end, std::string_view bytes);
@@ -170,6 +174,7 @@ private:
     std::string fontFamily_ = "Courier New";
     std::vector<TextStyle> styles_;  // index = style number; 0 is the default
     int typingEnd_ = -1;
+    mutable std::string pending_;    // lines added in the update bracket, not yet in Scintilla
     long lastAnchor_ = 0;            // the selection last reported
     long lastCaret_ = 0;             // where the user's current run of typing ends
 };
