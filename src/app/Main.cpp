@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "app/SingleInstance.h"
-#include "app/WindowShells.h"
 #include "calc/RoteringForm.h"
 #include "calc/TrigForm.h"
 #include "nctools/RenumForm.h"
@@ -15,6 +14,8 @@
 #include "platform/TermiosSerial.h"
 #include "print/PrinterSelect.h"
 #include "settings/Launcher.h"
+#include "transfer/AskDlg.h"
+#include "transfer/EditTran.h"
 #include "transfer/FtpKli.h"
 #include "transfer/IO.h"
 #include "transfer/Punch.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     form.ReklameBilde = reklameBilde;
     form.TransForm = transForm;
     form.AskForm = askForm;
+    transForm->AskForm = askForm;
     form.TrigForm = trigForm;
     form.AboutBox = aboutBox;
     form.FtpKlientModul = &ftpKlientModul;

@@ -63,6 +63,3 @@ void TTextForm::RichEdit1Change() {}
 void TTextForm::CheckSizeAndRecolour() {}
 void TTextForm::RecolourAll() {}
 
-// Transfer
-void TTextForm::OverfoerClick() {}
-

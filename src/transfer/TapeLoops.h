@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "transfer/Punch.h"
+#include "transfer/SerialTransfer.h"  // kOpenFailedText, shared with the serial port
 
 inline constexpr const char* kOpenParallelCaption = "Åpne parallellport";
-inline constexpr const char* kOpenFailedText = "Åpning feilet";
 inline constexpr const char* kSendDataCaption = "Sende data";
 inline constexpr const char* kRanOffTape = "Spolte utforbi tapen";
 
