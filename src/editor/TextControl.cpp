@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "editor/DisplayFont.h"
@@ -191,6 +192,48 @@ void TextControl::SetFontSize(int points) {
 void TextControl::SetTextFont(const std::string& family) {
     fontFamily_ = family.empty() ? "Courier New" : family;
     ResetStyleDefinitions();
+}
+
+// ------------------------------------------------------------------ whole ranges
+namespace {
+std::atomic<int> g_stylingFailsAfter{-1};
+}
+
+void TextControl::FailStylingAfter(int calls) { g_stylingFailsAfter = calls; }
+
+bool TextControl::SetStyleBytes(int start, const unsigned char* styles, int length) {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    length = std::clamp(length, 0, total - start);
+    if (length == 0) return true;
+    Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
+    int left = g_stylingFailsAfter.load();
+    if (left == 0) {
+        g_stylingFailsAfter = -1;
+        Send(SB::SCI_SETSTATUS, SB::SC_STATUS_BADALLOC);  // as Scintilla reports a failed allocation
+    } else {
+        if (left > 0) g_stylingFailsAfter = left - 1;
+        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0xFF);
+        SendPtr(SB::SCI_SETSTYLINGEX, static_cast<unsigned long>(length),
+                reinterpret_cast<const char*>(styles));
+        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(total), 0xFF);
+    }
+    long status = Send(SB::SCI_GETSTATUS);
+    if (status > SB::SC_STATUS_OK && status < SB::SC_STATUS_WARN_START) {
+        Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
+        return false;
+    }
+    return true;
+}
+
+std::string_view TextControl::TextView(int start, int length) const {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    length = std::clamp(length, 0, total - start);
+    if (length == 0) return {};
+    const char* p = reinterpret_cast<const char*>(
+        Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), length));
+    return p ? std::string_view(p, static_cast<size_t>(length)) : std::string_view();
 }
 
 // ------------------------------------------------------------------ lines
