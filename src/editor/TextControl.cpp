@@ -1,5 +1,7 @@
 #include "editor/TextControl.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -63,12 +65,24 @@ TextControl::FormattedPrinter& Printer() {
     return printer;
 }
 
+// QScintilla's accessible text counts the characters from the start of the text at every
+// update of the view, so each keystroke would cost the length of the program. Unless an
+// assistive technology listens, the control is a plain accessible widget instead.
+QAccessibleInterface* PlainAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TextControl") && object && object->isWidgetType() &&
+        !QAccessible::isActive())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
+    return nullptr;
+}
+
 long ToBgr(uint32_t rgb) {
     return static_cast<long>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
 }
 }  // namespace
 
 TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
+    static const bool plainAccessible = (QAccessible::installFactory(PlainAccessible), true);
+    (void)plainAccessible;
     setUtf8(false);
     Send(SB::SCI_SETCODEPAGE, 0);
     Send(SB::SCI_SETEOLMODE, SB::SC_EOL_CRLF);
