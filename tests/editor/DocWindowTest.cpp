@@ -530,3 +530,32 @@ TEST_F(DocWindow, RealProgramsOpenAndSaveUnchanged) {
     }
     EXPECT_GT(files, 0);
 }
+
+// A drawing opens as the NC program made from it; a failed conversion keeps the document.
+TEST_F(DocWindow, DrawingOpensAsItsProgram) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/DEL.DXF"), "0\r\nEOF\r\n");
+    int machineSeen = -1;
+    SetDxfConverter([&](int machine, const std::string&, const std::string& nc) {
+        machineSeen = machine;
+        WriteFileBytes(ResolvePath(nc), "N10 G00 X0\r\n");
+        return true;
+    });
+    TTextForm form;
+    form.show();
+    Open(form, M1("DEL.DXF"));
+    EXPECT_EQ(machineSeen, 1);
+    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
+    EXPECT_EQ(form.FileName, "DEL.NC");
+    EXPECT_EQ(form.RecentFiles->Entry(0), M1("DEL.NC"));
+    EXPECT_EQ(form.FileStamp, FileAge(M1("DEL.NC")));
+
+    SetDxfConverter([](int, const std::string&, const std::string&) { return false; });
+    Open(form, M1("DEL.DXF"));
+    SetDxfConverter(nullptr);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, kDxfFailCaption);
+    EXPECT_EQ(messages.messages[0].second, kDxfFailText);
+    EXPECT_EQ(form.FileName, "DEL.NC");  // not the drawing: a save must not write over it
+    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
+}
