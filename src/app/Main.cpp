@@ -18,6 +18,8 @@
 #include "transfer/FtpKli.h"
 #include "transfer/IO.h"
 #include "transfer/Punch.h"
+#include "ui/AboutBox.h"
+#include "ui/ReklameBilde.h"
 #include "editor/AppTitle.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"

@@ -4,12 +4,6 @@
 #include <QDialog>
 #include <QObject>
 
-class TReklameBilde : public QDialog {
-    Q_OBJECT
-public:
-    explicit TReklameBilde(QWidget* parent = nullptr);
-};
-
 class TTransForm : public QDialog {
     Q_OBJECT
 public:
@@ -20,11 +14,5 @@ class TAskForm : public QDialog {
     Q_OBJECT
 public:
     explicit TAskForm(QWidget* parent = nullptr);
-};
-
-class TAboutBox : public QDialog {
-    Q_OBJECT
-public:
-    explicit TAboutBox(QWidget* parent = nullptr);
 };
 

@@ -356,7 +356,7 @@ void TTextForm::showEvent(QShowEvent* event) {
 }
 
 void TTextForm::FormShow() {
-    FTPoverfoering->setVisible(!ReadIniString("FTPClient", "Server", "").empty());
+    FTPoverfoering->setVisible(ConfigureFtp());
     RecentFiles = std::make_unique<TRecentFileList>();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ class TTrigForm;
 class TAboutBox;
 class TFtpKlientModul;
 class TRoteringForm;
+class TFindDialog;
+class THelpWindow;
+class TextLines;
 struct ColouredLog;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
@@ -121,6 +125,15 @@ public:
     TFtpKlientModul* FtpKlientModul = nullptr;
     TRoteringForm* RoteringForm = nullptr;
 
+    // Find, machines, help and information
+    TFindDialog* FindDialog1 = nullptr;     // made on first use, modeless
+    TFindDialog* ReplaceDialog1 = nullptr;  // made on first use, modeless
+    THelpWindow* HelpWindow = nullptr;      // made on first use
+    // The configuration program in the program folder (also tried with ".exe").
+    static constexpr const char* kConfigurationProgram = "VakoEdtI";
+    // The event log of the current machine: loaded as the document, or the message.
+    void ShowLog();
+
     // ---- Document state.
     bool Loading = false;
     int32_t SearchPos = 0;
@@ -136,6 +149,17 @@ public:
     std::string HelpFile;
     // The dialogs during which the change-on-disk test stays quiet (set by the program start).
     std::vector<QPointer<QWidget>> ReloadQuietDialogs;
+
+    // FTP and TCP
+    // Configures the FTP module (the window's own one when the program start gave none);
+    // true when a server is set.
+    bool ConfigureFtp();
+    // The window's own FTP module, made when the program start gave none.
+    struct OwnFtpModule;
+    struct OwnFtpModuleDeleter {
+        void operator()(OwnFtpModule* module) const;
+    };
+    std::unique_ptr<OwnFtpModule, OwnFtpModuleDeleter> ownFtpModule;
 
     const std::vector<std::string>& Arguments() const { return arguments_; }
     // Item index of MaskinBoks + 1; 0 when no machine is selected.
@@ -165,6 +189,17 @@ public:
     bool LastSaveFailed() const { return lastSaveFailed_; }
     // Colours lines [first, end) when colouring is on (after the program inserted them).
     void ColourLineRange(int first, int end);
+
+    // ---- Text tools and printing.
+    // The print command; fromMenu: the menu item (the print dialog first), else the tool
+    // button (printed at once).
+    void SkrivutFrom(bool fromMenu);
+    // Runs a text tool over every line of the text under the Loading protocol with the
+    // hourglass; the lines it replaces are written back in one change. Caret to the start,
+    // then the whole text is recoloured. Returns how many lines were replaced.
+    size_t RewriteAllLines(const std::function<size_t(TextLines&)>& tool);
+    // Colours lines first..last (0-based) the way a change colours the caret's line.
+    void ColourLines(int first, int last);
 
 public slots:
     // Window.

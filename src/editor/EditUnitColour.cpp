@@ -49,7 +49,7 @@ void ToStyleNumbers(unsigned char* p, size_t n, const ClassStyles& s, bool progr
 
 // Lines [first, end) of the control by the classes of the NC text, in one styling call.
 // False when the control could not take the styles.
-bool ColourLines(TextControl& control, int first, int end, const ClassStyles& styles,
+bool ColourLineSpan(TextControl& control, int first, int end, const ClassStyles& styles,
                  std::vector<unsigned char>& buffer) {
     const int lines = control.LineCount();
     first = std::max(first, 0);
@@ -68,7 +68,7 @@ bool ColourLines(TextControl& control, int first, int end, const ClassStyles& st
 bool ColourCaretLine(TextControl& control, const ClassStyles& styles,
                      std::vector<unsigned char>& buffer) {
     int line = control.LineFromChar(control.SelStart());
-    return ColourLines(control, line, line + 1, styles, buffer);
+    return ColourLineSpan(control, line, line + 1, styles, buffer);
 }
 
 bool AskLargeText(const char* question) {
@@ -112,7 +112,7 @@ void TTextForm::RecolourAll() {
         while (!failed && plan.Next(first, count)) {
             const int from = static_cast<int>(first) + shift;
             const int to = from + static_cast<int>(count);
-            failed = !ColourLines(*RichEdit1, from, to, styles, buffer);
+            failed = !ColourLineSpan(*RichEdit1, from, to, styles, buffer);
             if (failed || !plan.PauseDue()) continue;
             if (!plan.first() && std::chrono::steady_clock::now() - lastPause < kPauseInterval)
                 continue;
@@ -139,7 +139,7 @@ void TTextForm::RecolourAll() {
         if (recolourAgain_) continue;
         if (!failed) {
             // Lines typed past the planned end, and the caret's line edited at the last pause.
-            failed = !ColourLines(*RichEdit1, total + shift, RichEdit1->LineCount(), styles, buffer);
+            failed = !ColourLineSpan(*RichEdit1, total + shift, RichEdit1->LineCount(), styles, buffer);
             if (!failed && plan.BeforeEvents().recolourCaretLine)
                 failed = !ColourCaretLine(*RichEdit1, styles, buffer);
         }
@@ -178,7 +178,7 @@ void TTextForm::TekstFormateringClick() {
 void TTextForm::ColourLineRange(int first, int end) {
     if (!TekstFormatering->isChecked()) return;
     std::vector<unsigned char> buffer;
-    ColourLines(*RichEdit1, first, end, StylesOf(*RichEdit1), buffer);
+    ColourLineSpan(*RichEdit1, first, end, StylesOf(*RichEdit1), buffer);
 }
 
 // ------------------------------------------------------------------ the caret's line

@@ -1,4 +1,5 @@
 #include "editor/TextControl.h"
+#include "editor/FindReplace.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -11,6 +12,7 @@
 #include <QMimeData>
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
+#include <Qsci/qsciprinter.h>
 
 #include <algorithm>
 #include <array>
@@ -22,25 +24,6 @@
 
 namespace {
 using SB = QsciScintillaBase;
-
-// Upper-case fold of every Windows-1252 letter, for the case-blind find.
-const std::array<unsigned char, 256>& FoldTable() {
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (c >= 'a' && c <= 'z') u = static_cast<unsigned char>(c - 32);
-            else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) u = static_cast<unsigned char>(c - 32);
-            else if (c == 0x9A) u = 0x8A;  // š Š
-            else if (c == 0x9C) u = 0x8C;  // œ Œ
-            else if (c == 0x9E) u = 0x8E;  // ž Ž
-            else if (c == 0xFF) u = 0x9F;  // ÿ Ÿ
-            t[c] = u;
-        }
-        return t;
-    }();
-    return table;
-}
 
 // Turns CR LF, a lone CR and a lone LF into CR LF; every other byte stays. skipLf carries a
 // CR at the end of one piece over to the next.
@@ -118,19 +101,48 @@ TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
 
 TextControl::~TextControl() = default;
 
+// Every message goes through Send or SendPtr, so lines added inside the update bracket
+// (held back in pending_) reach Scintilla before anything reads or changes the text.
 long TextControl::Send(unsigned int msg, unsigned long wParam, long lParam) const {
+    FlushPending();
     return SendScintilla(msg, wParam, lParam);
 }
 
 long TextControl::SendPtr(unsigned int msg, unsigned long wParam, const char* text) const {
+    FlushPending();
     return SendScintilla(msg, static_cast<uintptr_t>(wParam), text);
+}
+
+const char* TextControl::CharacterPointer() const {
+    FlushPending();
+    return static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+}
+
+void TextControl::FlushPending() const {
+    if (pending_.empty()) return;
+    std::string piece;
+    piece.swap(pending_);
+    // The program's change: not undoable, and the undo buffer no longer fits the text.
+    SendScintilla(SB::SCI_SETUNDOCOLLECTION, 0UL, 0L);
+    SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+    SendScintilla(SB::SCI_EMPTYUNDOBUFFER, 0UL, 0L);
+    SendScintilla(SB::SCI_SETUNDOCOLLECTION, 1UL, 0L);
+}
+
+bool TextControl::event(QEvent* e) {
+    FlushPending();
+    return QsciScintilla::event(e);
+}
+
+bool TextControl::viewportEvent(QEvent* e) {
+    FlushPending();
+    return QsciScintilla::viewportEvent(e);
 }
 
 // ------------------------------------------------------------------ styles
 void TextControl::ResetStyleDefinitions() {
     QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
-    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(SB::STYLE_DEFAULT),
-                  family.constData());
+    SendPtr(SB::SCI_STYLESETFONT, SB::STYLE_DEFAULT, family.constData());
     Send(SB::SCI_STYLESETSIZE, SB::STYLE_DEFAULT, fontSize_);
     Send(SB::SCI_STYLESETFORE, SB::STYLE_DEFAULT, 0);
     Send(SB::SCI_STYLESETBACK, SB::STYLE_DEFAULT, 0xFFFFFF);
@@ -146,7 +158,7 @@ void TextControl::ApplyStyle(int number) {
     if (number >= SB::STYLE_DEFAULT && number <= SB::STYLE_LASTPREDEFINED) return;
     const TextStyle& s = styles_[static_cast<size_t>(number)];
     QByteArray family = DisplayFontFamily(fontFamily_).toLatin1();
-    SendScintilla(SB::SCI_STYLESETFONT, static_cast<uintptr_t>(number), family.constData());
+    SendPtr(SB::SCI_STYLESETFONT, static_cast<unsigned long>(number), family.constData());
     Send(SB::SCI_STYLESETFORE, static_cast<unsigned long>(number), ToBgr(s.rgb));
     Send(SB::SCI_STYLESETBACK, static_cast<unsigned long>(number), 0xFFFFFF);
     Send(SB::SCI_STYLESETBOLD, static_cast<unsigned long>(number), s.bold ? 1 : 0);
@@ -291,7 +303,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
 void TextControl::ReplaceRange(int start, int end, std::string_view bytes) {
     Send(SB::SCI_SETTARGETSTART, static_cast<unsigned long>(start));
     Send(SB::SCI_SETTARGETEND, static_cast<unsigned long>(end));
-    SendScintilla(SB::SCI_REPLACETARGET, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    SendPtr(SB::SCI_REPLACETARGET, bytes.size(), bytes.data());
 }
 
 static std::string Normalised(std::string_view text) {
@@ -312,6 +324,23 @@ void TextControl::SetLine(int index, std::string_view text) {
 }
 
 void TextControl::AddLine(std::string_view text) {
+    if (Updating()) {
+        // Inside the update bracket the lines are collected and handed to Scintilla in
+        // large pieces: a loader adding millions of lines one by one stays fast.
+        if (pending_.empty()) {
+            int len = TextLength();
+            if (len > 0 && Send(SB::SCI_POSITIONFROMLINE,
+                                static_cast<unsigned long>(DocLineCount() - 1)) < len)
+                pending_ = "\r\n";  // the last line has no break yet
+        }
+        bool skip = false;
+        NormaliseBreaks(text, pending_, skip);
+        pending_ += "\r\n";
+        modified_ = true;
+        typingEnd_ = -1;
+        if (pending_.size() >= kPiece) FlushPending();
+        return;
+    }
     ProgramChange([&] {
         std::string piece;
         int len = TextLength();
@@ -322,7 +351,7 @@ void TextControl::AddLine(std::string_view text) {
         }
         piece += Normalised(text);
         piece += "\r\n";
-        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+        SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
     });
 }
 
@@ -363,7 +392,7 @@ void TextControl::AppendPiece(std::string_view bytes) {
         size_t n = std::min(kPiece, bytes.size() - pos);
         out.clear();
         NormaliseBreaks(bytes.substr(pos, n), out, pendingCr_);
-        SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(out.size()), out.data());
+        SendPtr(SB::SCI_APPENDTEXT, out.size(), out.data());
         pos += n;
     }
 }
@@ -397,13 +426,12 @@ void TextControl::SetAllLines(const std::vector<std::string>& lines) {
             NormaliseBreaks(l, piece, skip);
             piece += "\r\n";
             if (piece.size() >= kPiece) {
-                SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()),
-                              piece.data());
+                SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
                 piece.clear();
             }
         }
         if (!piece.empty())
-            SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(piece.size()), piece.data());
+            SendPtr(SB::SCI_APPENDTEXT, piece.size(), piece.data());
         Send(SB::SCI_GOTOPOS, 0);
     });
 }
@@ -411,7 +439,7 @@ void TextControl::SetAllLines(const std::vector<std::string>& lines) {
 std::string TextControl::Text() const {
     int len = TextLength();
     if (len == 0) return std::string();
-    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    const char* p = CharacterPointer();
     return p ? std::string(p, static_cast<size_t>(len)) : std::string();
 }
 
@@ -419,7 +447,7 @@ std::vector<std::string> TextControl::AllLines() const {
     std::vector<std::string> lines;
     int len = TextLength();
     if (len == 0) return lines;
-    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    const char* p = CharacterPointer();
     if (!p) return lines;
     lines.reserve(static_cast<size_t>(DocLineCount()));
     const char* end = p + len;
@@ -448,6 +476,7 @@ void TextControl::BeginUpdate() {
 
 void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
+    FlushPending();
     if (--updateDepth_ == 0) {
         changedInSilence_ = false;
         // What changed inside the bracket is not reported afterwards either.
@@ -546,20 +575,9 @@ int TextControl::FindText(std::string_view what, int from, int length) const {
     const char* p = reinterpret_cast<const char*>(
         Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), end - from));
     if (!p) return -1;
-    const auto& fold = FoldTable();
-    std::string needle(what);
-    for (auto& c : needle) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
-    const unsigned char first = static_cast<unsigned char>(needle[0]);
-    const int last = end - from - n;
-    for (int i = 0; i <= last; ++i) {
-        if (fold[static_cast<unsigned char>(p[i])] != first) continue;
-        int j = 1;
-        while (j < n && fold[static_cast<unsigned char>(p[i + j])] ==
-                            static_cast<unsigned char>(needle[static_cast<size_t>(j)]))
-            ++j;
-        if (j == n) return from + i;
-    }
-    return -1;
+    // The engine of the find dialogs: a block search over the text in place.
+    int64_t r = ::FindText(std::string_view(p, static_cast<size_t>(end - from)), what, 0);
+    return r < 0 ? -1 : from + static_cast<int>(r);
 }
 
 // ------------------------------------------------------------------ edit commands
@@ -667,7 +685,7 @@ void TextControl::TypeCharacter(char c) {
     } else {
         const char s[2] = {c, 0};
         Send(SB::SCI_BEGINUNDOACTION);
-        SendScintilla(SB::SCI_REPLACESEL, s);
+        SendPtr(SB::SCI_REPLACESEL, 0, s);
         Send(SB::SCI_ENDUNDOACTION);
     }
     typingEnd_ = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
@@ -746,4 +764,104 @@ void TextControl::SetFormattedPrinter(FormattedPrinter printer) { Printer() = st
 bool TextControl::PrintFormatted(const std::string& jobTitle) {
     if (!Printer()) return false;
     return Printer()(*this, jobTitle);
+}
+
+bool TextControl::PrintFormatted(QsciPrinter& printer) { return printer.printRange(this) > 0; }
+
+// ------------------------------------------------------------------ bulk line edits
+std::string_view TextControl::TextView() const {
+    int len = TextLength();
+    if (len == 0) return std::string_view();
+    const char* p = static_cast<const char*>(SendScintillaPtrResult(SB::SCI_GETCHARACTERPOINTER));
+    return p ? std::string_view(p, static_cast<size_t>(len)) : std::string_view();
+}
+
+namespace {
+// Below this many edits each line is replaced where it stands; above it the text is built
+// anew from the unchanged runs and the new lines and put in at once, which costs one pass
+// over the text instead of one change of the document per line.
+constexpr size_t kEditsInPlace = 4096;
+
+bool HasBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+}  // namespace
+
+void TextControl::ReplaceLines(const LineEdits& edits) {
+    if (edits.Empty()) return;
+    const int count = LineCount();
+    int anchor = static_cast<int>(Send(SB::SCI_GETANCHOR));
+    int caret = static_cast<int>(Send(SB::SCI_GETCURRENTPOS));
+    // The view stays where the user had it.
+    long firstVisible = Send(SB::SCI_GETFIRSTVISIBLELINE);
+    long xOffset = Send(SB::SCI_GETXOFFSET);
+    ProgramChange([&] {
+        if (edits.Size() <= kEditsInPlace) {
+            // From the last line up, so that a text with a break in it cannot move the
+            // lines still to come.
+            for (size_t k = edits.Size(); k-- > 0;) {
+                int line = edits.LineOf(k);
+                if (line < 0 || line >= count) continue;
+                long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+                long end = Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+                std::string_view text = edits.TextOf(k);
+                if (HasBreak(text))
+                    ReplaceRange(static_cast<int>(start), static_cast<int>(end), Normalised(text));
+                else
+                    ReplaceRange(static_cast<int>(start), static_cast<int>(end), text);
+            }
+        } else {
+            std::string_view old = TextView();
+            const char* base = old.data();
+            const size_t n = old.size();
+            std::string out;
+            out.reserve(n + edits.Bytes() + 64);
+            // Walks the old text line by line (the breaks as Scintilla counts them: CR LF, or
+            // a lone CR or LF), copying the unchanged runs and putting in the new lines.
+            size_t copied = 0;  // old text before this is in out
+            size_t pos = 0;     // start of line `line`
+            int line = 0;
+            auto lineEnd = [&](size_t from, size_t& next) {
+                const void* lf = std::memchr(base + from, '\n', n - from);
+                size_t stop = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
+                const void* cr = std::memchr(base + from, '\r', stop - from);
+                size_t end = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : stop;
+                next = end >= n ? n
+                                : end + ((base[end] == '\r' && end + 1 < n && base[end + 1] == '\n') ? 2 : 1);
+                return end;
+            };
+            for (size_t k = 0; k < edits.Size(); ++k) {
+                int target = edits.LineOf(k);
+                if (target < line || target >= count) continue;  // not ascending: ignored
+                size_t next = 0;
+                while (line < target) {
+                    lineEnd(pos, next);
+                    pos = next;
+                    ++line;
+                }
+                size_t end = lineEnd(pos, next);
+                out.append(old.substr(copied, pos - copied));
+                std::string_view text = edits.TextOf(k);
+                if (HasBreak(text)) {
+                    bool skip = false;
+                    NormaliseBreaks(text, out, skip);
+                } else {
+                    out.append(text);
+                }
+                copied = end;
+                pos = next;
+                ++line;
+            }
+            out.append(old.substr(copied));
+            Send(SB::SCI_CLEARALL);
+            Send(SB::SCI_ALLOCATE, out.size() + 1);
+            SendScintilla(SB::SCI_APPENDTEXT, static_cast<uintptr_t>(out.size()), out.data());
+        }
+        int total = TextLength();
+        Send(SB::SCI_SETSEL, static_cast<unsigned long>(std::min(anchor, total)),
+             std::min(caret, total));
+        Send(SB::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstVisible));
+        Send(SB::SCI_SETXOFFSET, static_cast<unsigned long>(xOffset));
+    });
+
 }

@@ -7,6 +7,8 @@
 #include <Qsci/qsciscintilla.h>
 
 class QMenu;
+class QsciPrinter;
+class LineEdits;
 
 #include <cstdint>
 #include <functional>
@@ -50,6 +52,12 @@ public:
     int TextLength() const;                      // in character positions
     // Reserves room for a text of this many bytes before a large load.
     void Reserve(size_t bytes);
+    // The bytes of the text without a copy (breaks as CR LF); valid until the next change.
+    std::string_view TextView() const;
+    // New texts for some lines, in ascending order of line, made in one change of the text
+    // (the text tools). Every other line keeps its bytes; the selection is kept where it
+    // still fits.
+    void ReplaceLines(const LineEdits& edits);
 
     // ---- Update bracket of the line list: no repaint and no change or selection events
     // between BeginUpdate and the matching EndUpdate (they nest).
@@ -131,6 +139,9 @@ public:
     using FormattedPrinter = std::function<bool(TextControl& control, const std::string& title)>;
     static void SetFormattedPrinter(FormattedPrinter printer);
     bool PrintFormatted(const std::string& jobTitle);
+    // The same onto a printer the caller has set up (selected printer, job title, copies):
+    // the whole content with its colours. False when nothing could be printed.
+    bool PrintFormatted(QsciPrinter& printer);
 
     // Sends one character as if typed (tests and the key path share it).
     void TypeCharacter(char c);
@@ -148,6 +159,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
 
@@ -158,6 +171,8 @@ private slots:
 private:
     long Send(unsigned int msg, unsigned long wParam = 0, long lParam = 0) const;
     long SendPtr(unsigned int msg, unsigned long wParam, const char* text) const;
+    const char* CharacterPointer() const;
+    void FlushPending() const;
     int DocLineCount() const;  // Scintilla's count, including an empty last line
     void ProgramChange(const std::function<void()>& change);
     void ReplaceRange(int start, int end, std::string_view bytes);
@@ -179,6 +194,36 @@ private:
     std::string fontFamily_ = "Courier New";
     std::vector<TextStyle> styles_;  // index = style number; 0 is the default
     int typingEnd_ = -1;
+    mutable std::string pending_;    // lines added in the update bracket, not yet in Scintilla
     long lastAnchor_ = 0;            // the selection last reported
     long lastCaret_ = 0;             // where the user's current run of typing ends
+};
+
+// A batch of line replacements for TextControl::ReplaceLines, kept compact: the new texts
+// one after the other in one buffer. Lines are added in ascending order, each once.
+class LineEdits {
+public:
+    void Add(int line, std::string_view text) {
+        lines_.push_back(line);
+        bytes_.append(text);
+        ends_.push_back(bytes_.size());
+    }
+    size_t Size() const { return lines_.size(); }
+    bool Empty() const { return lines_.empty(); }
+    int LineOf(size_t k) const { return lines_[k]; }
+    std::string_view TextOf(size_t k) const {
+        size_t begin = k == 0 ? 0 : ends_[k - 1];
+        return std::string_view(bytes_).substr(begin, ends_[k] - begin);
+    }
+    size_t Bytes() const { return bytes_.size(); }
+    void Reserve(size_t lines, size_t bytes) {
+        lines_.reserve(lines);
+        ends_.reserve(lines);
+        bytes_.reserve(bytes);
+    }
+
+private:
+    std::vector<int> lines_;
+    std::vector<size_t> ends_;
+    std::string bytes_;
 };

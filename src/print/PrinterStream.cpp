@@ -92,11 +92,23 @@ bool PrinterStream::Close() {
     return ok;
 }
 
+namespace {
+std::function<void(QPrinter&)>& DriverPrinterSetup() {
+    static std::function<void(QPrinter&)> setup;
+    return setup;
+}
+}  // namespace
+
+void SetDriverPrinterSetup(std::function<void(QPrinter&)> setup) {
+    DriverPrinterSetup() = std::move(setup);
+}
+
 void ConfigureDriverPrinter(QPrinter& printer, const std::string& jobTitle, int copies) {
     std::string name = SelectedPrinter();
     if (!name.empty()) printer.setPrinterName(FromCp1252(name));
     printer.setDocName(FromCp1252(jobTitle));
     printer.setCopyCount(copies < 1 ? 1 : copies);
+    if (DriverPrinterSetup()) DriverPrinterSetup()(printer);
 }
 
 std::unique_ptr<QPrinter> MakeDriverPrinter(const std::string& jobTitle, int copies) {

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPrinter>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,3 +46,6 @@ private:
 // number of copies.
 void ConfigureDriverPrinter(QPrinter& printer, const std::string& jobTitle, int copies);
 std::unique_ptr<QPrinter> MakeDriverPrinter(const std::string& jobTitle, int copies);
+// Runs on every driver printer after ConfigureDriverPrinter has set it up: a print to a
+// file instead of the printer (tests, where no printer exists). Empty: nothing.
+void SetDriverPrinterSetup(std::function<void(QPrinter&)> setup);

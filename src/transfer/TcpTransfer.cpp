@@ -1,5 +1,6 @@
 #include "transfer/TcpTransfer.h"
 
+#include "editor/DocFiles.h"
 #include "settings/MessageSink.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"
@@ -64,15 +65,24 @@ TcpResult RunTcpTransfer(LineClient& client, const VakoAddress& server, TcpDocum
         result.outcome = TcpOutcome::NoMachine;
         return result;
     }
-    if (ReadIniBool(kTcpSection, "AutoSave", false) && !doc.fileName.empty()) {
+    bool autoSave = ReadIniBool(kTcpSection, "AutoSave", false) && !doc.fileName.empty();
+    if (autoSave && ui.save) {
+        // The window saves the document its own way; a failed save leaves it modified.
+        if (ui.save()) {
+            doc.modified = false;
+            if (ui.saved) ui.saved();
+        }
+    } else if (autoSave && doc.lines) {
         // A plain write: no backup copy, the recent-files list untouched. A failed write
-        // keeps the document modified, so nothing half-written is sent.
-        TextFile f;
-        bool ok = true;
-        OpenTextForWrite(doc.currentFolder + doc.fileName, f, ok);
-        if (doc.lines)
-            for (const auto& line : *doc.lines) WriteTextLine(f, line, ok);
-        CloseText(f, ok);
+        // keeps the document modified, so nothing half-written is sent. Without the lines
+        // nothing is written: an empty write would wipe the file.
+        std::string text;
+        for (const auto& line : *doc.lines) {
+            text += line;
+            text += "\r\n";
+        }
+        // Written beside the file and renamed into place: a failed write keeps the old file.
+        bool ok = SaveTextSafely(doc.currentFolder + doc.fileName, text, false).ok;
         if (ok) {
             doc.modified = false;
             if (ui.saved) ui.saved();

@@ -62,6 +62,9 @@ struct TcpTransferUi {
     std::function<void(bool on)> hourglass;
     // The automatic save wrote the file: clear the window's modified flag.
     std::function<void()> saved;
+    // The automatic save through the window's own save; true when the document is saved
+    // now. Without it the lines are written plainly to the document's path.
+    std::function<bool()> save;
 };
 
 enum class TcpOutcome { NoMachine, NotSaved, Refused, Declined, Sent, Shown };

@@ -82,6 +82,25 @@ TEST(TextControl, LineListKeepsLinesAndBreaks) {
     EXPECT_EQ(t.TextLength(), 0);
 }
 
+TEST(TextControl, LinesAddedInTheUpdateBracketAreSeenAtOnce) {
+    TextControl t;
+    t.SetText("A");
+    t.SetModified(false);
+    t.BeginUpdate();
+    t.AddLine("B");
+    t.AddLine("C\nD");  // a break inside becomes a line break
+    EXPECT_EQ(t.LineCount(), 4);
+    EXPECT_EQ(t.Line(2), "C");
+    t.InsertLine(1, "X");
+    t.AddLine("E");
+    EXPECT_EQ(t.FindText("e", 0), 15);
+    t.AddLine("F");
+    t.EndUpdate();
+    EXPECT_EQ(t.Text(), "A\r\nX\r\nB\r\nC\r\nD\r\nE\r\nF\r\n");
+    EXPECT_TRUE(t.Modified());
+    EXPECT_FALSE(t.CanUndo());
+}
+
 TEST(TextControl, EveryByteRoundTripsUnchanged) {
     TextControl t;
     const std::string bytes = AllBytesExceptBreaks();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,6 +40,8 @@ public:
     }
     VakoAddress address() const { return ParseVakoIP("127.0.0.1:" + std::to_string(port_)); }
     int connections() const { return connections_; }
+    // The reply comes this long after the request line (a busy server).
+    void SetReplyDelay(int ms) { delayMs_ = ms; }
     std::string request() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return request_;
@@ -72,6 +75,7 @@ private:
             std::lock_guard<std::mutex> lock(mutex_);
             request_ = got;
         }
+        if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
         switch (mode_) {
         case Mode::Reply:
             ::send(c, reply_.data(), reply_.size(), MSG_NOSIGNAL);
@@ -105,6 +109,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
+    std::atomic<int> delayMs_{0};
     mutable std::mutex mutex_;
     std::string request_;
     std::thread thread_;

@@ -43,7 +43,7 @@ struct Doc {
     Doc() {
         doc.currentFolder = NativeToDncPath(dir.path()) + "\\";
         doc.fileName = "O0042.NC";
-        doc.machineName = "DREIEBENK MAZAK";
+        doc.machineName = "DREIEBENK DB-1";
         doc.lines = &lines;
         WriteFileBytes(dir.File("O0042.NC"), "%\r\n");
     }
@@ -71,7 +71,7 @@ TEST(TcpTransfer, OkShowsNothingAndTheRequestLineIsExact) {
     EXPECT_TRUE(ui.warnings.empty());
     EXPECT_EQ(ui.questions, std::vector<std::string>{std::string(kTcpConfirmCaption) + "|" + kTcpConfirmText});
     EXPECT_EQ(ui.hourglass, 0);
-    EXPECT_EQ(server.request(), "Send;DREIEBENK MAZAK;" + d.doc.currentFolder + "O0042.NC\r\n");
+    EXPECT_EQ(server.request(), "Send;DREIEBENK DB-1;" + d.doc.currentFolder + "O0042.NC\r\n");
 }
 
 TEST(TcpTransfer, EveryOtherReplyIsShownAsItCame) {

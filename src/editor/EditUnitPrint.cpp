@@ -1,0 +1,41 @@
+// The main window's print command: the menu item asks for the printer first, the tool button
+// prints at once; coloured text is printed by the text control, plain text in columns.
+#include <QtGlobal>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "editor/EditUnit.h"
+#include "editor/Prompter.h"
+#include "print/PrintCommand.h"
+#include "print/PrinterSelect.h"
+#include "print/Utskrift.h"
+
+// Printing
+void TTextForm::Skrivut1Click() { SkrivutFrom(sender() != SkrivUtButton); }
+
+void TTextForm::SkrivutFrom(bool fromMenu) {
+    PrintCommand command;
+    command.machine = CurrentMachine();
+    command.title = FileName;
+    command.colouringOn = TekstFormatering->isChecked();
+    command.printFormatert = PrintFormatert;
+    const int selStart = RichEdit1->SelStart();
+    const int selLength = RichEdit1->SelLength();
+    command.hasSelection = selLength > 0;
+    command.selectionStartLine = RichEdit1->LineFromChar(selStart);
+    command.selectionEndLine = RichEdit1->LineFromChar(selStart + selLength);
+    // The plain print needs the lines; the formatted one prints from the control itself.
+    std::vector<std::string> lines;
+    if (!UseFormattedPrint(command.colouringOn, command.printFormatert))
+        lines = RichEdit1->AllLines();
+    command.lines = &lines;
+    try {
+        RunSkrivut(command, fromMenu,
+                   [this](QsciPrinter& printer) { return RichEdit1->PrintFormatted(printer); });
+    } catch (const std::exception&) {
+        ReportPrintFailed();
+        VelgDefaultSkriver();
+    }
+}

@@ -1,0 +1,210 @@
+// The small commands of the main window: the event log of the DNC server, the help viewer
+// on the shop's help file, and the start of the configuration program.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QTextBrowser>
+#include <QToolBar>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "editor/EditUnit.h"
+#include "editor/EventLog.h"
+#include "editor/HelpWindow.h"
+#include "editor/Prompter.h"
+#include "settings/KeyStore.h"
+#include "settings/Launcher.h"
+#include "settings/PathResolve.h"
+#include "settings/Settings.h"
+#include "settings/Strings.h"
+
+namespace {
+class RecordingLauncher : public Launcher {
+public:
+    struct Call {
+        std::string program;
+        std::vector<std::string> args;
+    };
+    std::vector<Call> calls;
+    bool Start(const std::string& program, const std::vector<std::string>& args) override {
+        calls.push_back({program, args});
+        return true;
+    }
+};
+
+class SmallCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetKeyStore(&store);
+        savedProgramDirectory = ProgramDirectory();
+        SetProgramDirectory(programDir.Dnc(""));
+        previousLauncher = GetLauncher();
+        SetLauncher(&launcher);
+    }
+    void TearDown() override {
+        SetLauncher(previousLauncher);
+        SetProgramDirectory(savedProgramDirectory);
+        SetKeyStore(nullptr);
+    }
+    std::string Ini() {
+        return "[Program]\r\nMaskiner=2\r\nHendelser=True\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("M1") +
+               "\\\r\n[Maskin2]\r\nKatalog=" + dir.Dnc("M2") + "\\\r\n";
+    }
+
+    TempDir dir;
+    TempDir programDir;
+    MemoryKeyStore store;
+    ScopedScriptedPrompter prompter;
+    RecordingLauncher launcher;
+    Launcher* previousLauncher = nullptr;
+    std::string savedProgramDirectory;
+};
+
+std::string Plain(const QString& caption) {
+    QString c = caption;
+    c.remove('&');
+    return ToCp1252(c);
+}
+}  // namespace
+
+TEST_F(SmallCommands, EventLogFromTheMachinesFolder) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M2/Maskin2.TXT"), "08.12 12:00 Maskin 2 startet\r\n");
+    TTextForm form;
+    form.MaskinBoks->setCurrentIndex(1);
+    form.MaskinBoksChange();
+    form.TekstFormatering->setChecked(true);
+    EXPECT_TRUE(form.HendelseButton->isEnabled());
+    form.HendelseButton->trigger();
+    EXPECT_EQ(form.RichEdit1->Text(), "08.12 12:00 Maskin 2 startet\r\n");
+    EXPECT_EQ(form.FileName, "Maskin2.TXT");
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - Maskin2.TXT");
+    EXPECT_EQ(form.CurrentFolder, UpperCase1252(dir.Dnc("M2") + "\\"));
+    EXPECT_FALSE(form.TekstFormatering->isChecked());  // colouring off after the log
+    EXPECT_TRUE(prompter.Texts().empty());
+}
+
+TEST_F(SmallCommands, EventLogMissingUnderBothNames) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.RichEdit1->SetText("N10\r\n");
+    form.HendelseButtonClick();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, kEventLogCaption);
+    EXPECT_EQ(prompter.shown[0].text,
+              std::string(kNoEventLogText) + "\r" + form.CurrentFolder + "Maskin1.TXT");
+    EXPECT_EQ(form.RichEdit1->Text(), "N10\r\n");
+}
+
+TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
+    // The second choice lives in the server's own folder, "C:\Vako\Temp\".
+    std::string folder = ResolvePath(kEventLogTempFolder);
+    std::string file = ResolvePath(std::string(kEventLogTempFolder) + "Maskin2H.TXT");
+    if (std::filesystem::exists(file)) GTEST_SKIP() << file << " belongs to someone else";
+    std::error_code ec;
+    bool made = !std::filesystem::exists(folder);
+    std::filesystem::create_directories(folder, ec);
+    if (ec) GTEST_SKIP() << "cannot make " << folder;
+    WriteFileBytes(file, "Hendelse fra tjeneren\r\n");
+    {
+        ScopedIni ini(Ini());
+        TTextForm form;
+        form.MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
+        form.MaskinBoksChange();
+        form.RichEdit1->SetText("N10\r\n");
+        form.RichEdit1->SetModified(true);
+        prompter.answers = {Answer::Cancel};
+        form.HendelseButtonClick();  // the question comes first; cancel keeps the text
+        EXPECT_EQ(form.RichEdit1->Text(), "N10\r\n");
+        prompter.answers = {Answer::No};
+        form.HendelseButtonClick();
+        EXPECT_EQ(form.RichEdit1->Text(), "Hendelse fra tjeneren\r\n");
+        EXPECT_EQ(form.FileName, "Maskin2H.TXT");
+        EXPECT_EQ(UpperCase1252(form.CurrentFolder), "C:\\VAKO\\TEMP\\");
+    }
+    std::filesystem::remove(file, ec);
+    if (made) {
+        std::filesystem::remove(folder, ec);
+        std::filesystem::remove(std::filesystem::path(folder).parent_path(), ec);
+    }
+}
+
+TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {
+    ScopedIni ini(Ini());
+    std::string page = ReadFileBytes(std::string(SKARV_SOURCE_DIR) + "/examples/shop/Hjelp/VakoEdit.Hlp");
+    ASSERT_FALSE(page.empty());
+    WriteFileBytes(programDir.File("Hjelp/VakoEdit.Hlp"), page);
+    TTextForm form;
+    form.Emnerihjelp1->trigger();
+    EXPECT_EQ(form.HelpFile, programDir.Dnc("") + "Hjelp\\VakoEdit.Hlp");
+    ASSERT_NE(form.HelpWindow, nullptr);
+    EXPECT_TRUE(form.HelpWindow->isVisible());
+    EXPECT_FALSE(form.HelpWindow->isModal());
+    EXPECT_EQ(ToCp1252(form.HelpWindow->windowTitle()), "Skarv-Editor - hjelp");
+    std::string text = ToCp1252(form.HelpWindow->Browser->toPlainText());
+    EXPECT_NE(text.find("Søk og erstatt"), std::string::npos);  // UTF-8 page read right
+    auto lower = [](std::string s) { return UpperCase1252(s); };
+    const std::string upper = lower(text);
+    for (QMenu* menu : {form.Fil1, form.Rediger1, form.Hjelp1})
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator()) continue;
+            EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
+        }
+    for (QAction* a : form.Panel1->actions())
+        if (!a->isSeparator() && !a->text().isEmpty())
+            EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
+    for (const char* key : {"Katalog", "UtKatalog", "MaskOpen", "StoreBokstaver", "VakoIP", "BlokkTegn"})
+        EXPECT_NE(text.find(key), std::string::npos) << key;
+
+    // Opening again shows the contents page in the same window; a missing file says so.
+    std::filesystem::remove(programDir.File("Hjelp/VakoEdit.Hlp"));
+    THelpWindow* window = form.HelpWindow;
+    form.Emnerihjelp1Click();
+    EXPECT_EQ(form.HelpWindow, window);
+    EXPECT_NE(ToCp1252(window->Browser->toPlainText()).find(kHelpMissingText), std::string::npos);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(SmallCommands, HelpPageInWindows1252) {
+    WriteFileBytes(programDir.File("side.htm"), "<html><body><p>Søk</p></body></html>");
+    THelpWindow window;
+    EXPECT_TRUE(window.OpenContents(programDir.Dnc("side.htm")));
+    EXPECT_EQ(ToCp1252(window.Browser->toPlainText()), "Søk");
+}
+
+TEST_F(SmallCommands, ConfigurationStartsTheProgramAndCloses) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(programDir.File("VakoEdtI"), "#!/bin/sh\n");
+    TTextForm form;
+    form.show();
+    form.RichEdit1->SetText("N10\r\n");
+    form.RichEdit1->SetModified(true);
+    prompter.answers = {Answer::Cancel};
+    form.Konfigurering->trigger();
+    ASSERT_EQ(launcher.calls.size(), 1u);
+    EXPECT_EQ(launcher.calls[0].program, ResolvePath(programDir.Dnc("VakoEdtI")));
+    EXPECT_TRUE(launcher.calls[0].args.empty());
+    EXPECT_EQ(prompter.Texts("question"), std::vector<std::string>{"Programmet er endret. Lagre ?"});
+    EXPECT_TRUE(form.isVisible());  // cancelled: the editor stays open
+
+    prompter.answers = {Answer::No};
+    form.KonfigureringClick();
+    EXPECT_EQ(launcher.calls.size(), 2u);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(SmallCommands, ConfigurationProgramWithItsWindowsName) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(programDir.File("VakoEdtI.exe"), "MZ");
+    TTextForm form;
+    form.show();
+    form.KonfigureringClick();
+    ASSERT_EQ(launcher.calls.size(), 1u);
+    EXPECT_EQ(launcher.calls[0].program, ResolvePath(programDir.Dnc("VakoEdtI.exe")));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(prompter.shown.empty());  // nothing changed: no question
+}
