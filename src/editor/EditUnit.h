@@ -27,6 +27,7 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
+struct ColouredLog;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -141,7 +142,7 @@ public:
     bool DOSFormat = false;
     bool StoreBokstaver = true;
     bool PrintFormatert = true;
-    int32_t FileStamp = -1;
+    int64_t FileStamp = -1;  // FileAge of the document file (-1: none)
     std::string FileName;
     std::string CurrentFolder;
     std::unique_ptr<TRecentFileList> RecentFiles;
@@ -180,6 +181,14 @@ public:
     // Resets the whole text to black, normal style and, when colouring is on, colours every
     // line; the commands that rewrite the text end with it.
     void RecolourAll();
+    // ---- Document files and colouring
+    // Whether the last LoadDocument put a new text into the control (false: the document
+    // stayed as it was, under its name).
+    bool LastLoadReplaced() const { return lastLoadReplaced_; }
+    // Whether the last SaveDocument failed (reported; the file on disk unchanged).
+    bool LastSaveFailed() const { return lastSaveFailed_; }
+    // Colours lines [first, end) when colouring is on (after the program inserted them).
+    void ColourLineRange(int first, int end);
 
     // ---- Text tools and printing.
     // The print command; fromMenu: the menu item (the print dialog first), else the tool
@@ -269,6 +278,14 @@ private:
     bool shown_ = false;
     bool hourglass_ = false;
     bool closed_ = false;
+    // ---- Document files and colouring
+    void ShowColouredLog(const ColouredLog& log);
+    void RecolourCaretLine();
+    bool lastLoadReplaced_ = false;
+    bool lastSaveFailed_ = false;
+    bool recolouring_ = false;     // RecolourAll is running (its pauses let events in)
+    bool recolourAgain_ = false;   // a RecolourAll asked for during those pauses
+    bool caretLinePending_ = false;
 };
 
 // The hourglass for the length of a command: on at construction, off at destruction.

@@ -59,7 +59,7 @@ void TTextForm::TCPoverfoeringClick() {
     doc.lines = &lines;
     TcpTransferUi ui = PrompterTcpUi([this] {
         RichEdit1->SetModified(false);
-        FileStamp = static_cast<int32_t>(FileAge(CurrentFolder + FileName));
+        FileStamp = FileAge(CurrentFolder + FileName);
     });
     ui.hourglass = [this](bool on) {
         if (on)

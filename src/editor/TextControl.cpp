@@ -1,6 +1,8 @@
 #include "editor/TextControl.h"
 #include "editor/FindReplace.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "editor/DisplayFont.h"
@@ -45,12 +48,24 @@ TextControl::FormattedPrinter& Printer() {
     return printer;
 }
 
+// QScintilla's accessible text counts the characters from the start of the text at every
+// update of the view, so each keystroke would cost the length of the program. Unless an
+// assistive technology listens, the control is a plain accessible widget instead.
+QAccessibleInterface* PlainAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TextControl") && object && object->isWidgetType() &&
+        !QAccessible::isActive())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
+    return nullptr;
+}
+
 long ToBgr(uint32_t rgb) {
     return static_cast<long>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
 }
 }  // namespace
 
 TextControl::TextControl(QWidget* parent) : QsciScintilla(parent) {
+    static const bool plainAccessible = (QAccessible::installFactory(PlainAccessible), true);
+    (void)plainAccessible;
     setUtf8(false);
     Send(SB::SCI_SETCODEPAGE, 0);
     Send(SB::SCI_SETEOLMODE, SB::SC_EOL_CRLF);
@@ -203,6 +218,48 @@ void TextControl::SetFontSize(int points) {
 void TextControl::SetTextFont(const std::string& family) {
     fontFamily_ = family.empty() ? "Courier New" : family;
     ResetStyleDefinitions();
+}
+
+// ------------------------------------------------------------------ whole ranges
+namespace {
+std::atomic<int> g_stylingFailsAfter{-1};
+}
+
+void TextControl::FailStylingAfter(int calls) { g_stylingFailsAfter = calls; }
+
+bool TextControl::SetStyleBytes(int start, const unsigned char* styles, int length) {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    length = std::clamp(length, 0, total - start);
+    if (length == 0) return true;
+    Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
+    int left = g_stylingFailsAfter.load();
+    if (left == 0) {
+        g_stylingFailsAfter = -1;
+        Send(SB::SCI_SETSTATUS, SB::SC_STATUS_BADALLOC);  // as Scintilla reports a failed allocation
+    } else {
+        if (left > 0) g_stylingFailsAfter = left - 1;
+        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0xFF);
+        SendPtr(SB::SCI_SETSTYLINGEX, static_cast<unsigned long>(length),
+                reinterpret_cast<const char*>(styles));
+        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(total), 0xFF);
+    }
+    long status = Send(SB::SCI_GETSTATUS);
+    if (status > SB::SC_STATUS_OK && status < SB::SC_STATUS_WARN_START) {
+        Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
+        return false;
+    }
+    return true;
+}
+
+std::string_view TextControl::TextView(int start, int length) const {
+    int total = TextLength();
+    start = std::clamp(start, 0, total);
+    length = std::clamp(length, 0, total - start);
+    if (length == 0) return {};
+    const char* p = reinterpret_cast<const char*>(
+        Send(SB::SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), length));
+    return p ? std::string_view(p, static_cast<size_t>(length)) : std::string_view();
 }
 
 // ------------------------------------------------------------------ lines

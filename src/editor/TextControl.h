@@ -101,6 +101,15 @@ public:
     void SetFontSize(int points);             // the default and every style of default size
     int FontSize() const { return fontSize_; }
     void SetTextFont(const std::string& family);  // "Courier New" by default
+    // ---- Document files and colouring: whole ranges at once.
+    // Style numbers for a range in one call: position start + i gets style styles[i]. False
+    // when the control could not take them (out of memory).
+    bool SetStyleBytes(int start, const unsigned char* styles, int length);
+    // The bytes of [start, start + length) without a copy; valid until the text changes.
+    std::string_view TextView(int start, int length) const;
+    // Test hook: after `calls` more successful SetStyleBytes calls, the next one fails as a
+    // control out of memory does (-1: never).
+    static void FailStylingAfter(int calls);
 
     // ---- Redraw.
     void SetRedraw(bool on);

@@ -1,0 +1,225 @@
+// The document's file life in the main window: new, open, insert a file, save, save as, the
+// unsaved-changes question, reopen from "Siste filer", the reload question when another
+// program changed the file, and LoadDocument, which reads a file by its type.
+#include <QWidget>
+
+#include <algorithm>
+
+#include "editor/DocFiles.h"
+#include "editor/EditUnit.h"
+#include "editor/Loaders.h"
+#include "editor/Prompter.h"
+#include "settings/MessageSink.h"
+#include "settings/PathResolve.h"
+#include "settings/Recent.h"
+#include "settings/Settings.h"
+
+namespace {
+inline constexpr const char* kOpenCaption = "Åpne";
+inline constexpr const char* kInsertCaption = "Lim inn fil";
+inline constexpr const char* kSaveAsCaption = "Lagre som";
+}  // namespace
+
+// ------------------------------------------------------------------ the question
+bool TTextForm::QuerySave() {
+    if (!RichEdit1->Modified()) return true;
+    Answer a = GetPrompter().Question(QuerySaveCaption(CurrentFolder, FileName, MachineExtension()),
+                                      kQuerySaveText, Buttons::YesNoCancel, Answer::Yes);
+    if (a == Answer::Cancel) return false;
+    if (a == Answer::Yes) {
+        lastSaveFailed_ = false;
+        Lagre1Click();
+        // A save that did not reach the disk keeps the program where it is: going on would
+        // throw away the text the user asked to keep.
+        if (lastSaveFailed_) return false;
+    }
+    return true;
+}
+
+bool TTextForm::FormCloseQuery() { return QuerySave(); }
+
+// ------------------------------------------------------------------ loading
+std::string TTextForm::LoadDocument(const std::string& fileName) {
+    LoadOptions options;
+    options.currentMachine = CurrentMachine();
+    options.tekstFormat = TekstFormat;
+    options.dosFormat = DOSFormat;
+    options.askEightBits = [this] {
+        bool wait = HourglassShown();
+        HourglassOff();
+        bool eight = GetPrompter().Question(kBinaryQuestionCaption, kBinaryQuestionText,
+                                            Buttons::YesNo, Answer::Yes) == Answer::Yes;
+        if (wait) HourglassOn();
+        return eight;
+    };
+
+    LoadedDocument doc;
+    {
+        WaitCursor wait(*this);
+        doc = ReadDocument(fileName, options);
+        lastLoadReplaced_ = doc.replaced;
+        if (!doc.replaced) return doc.resultName;  // reported; the document stays as it was
+        {
+            LoadingGuard loading(*this);
+            if (doc.kind == LoadKind::Log) {
+                ShowColouredLog(doc.log);
+            } else {
+                RichEdit1->SetText(doc.text.text);
+                if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
+                std::string().swap(doc.text.text);
+            }
+        }
+        // A binary file shown in notation counts as unchanged as well: a "yes" to the
+        // unsaved-changes question must not write the notation over the file.
+        RichEdit1->SetModified(false);
+    }
+    if (doc.recordFile) {
+        CheckSizeAndRecolour();
+        if (RecentFiles) RecentFiles->Add(doc.resultName);
+        FileStamp = FileAge(doc.resultName);
+    }
+    return doc.resultName;
+}
+
+// ------------------------------------------------------------------ saving
+void TTextForm::SaveDocument(const std::string& fullFileName) {
+    SaveResult result;
+    {
+        WaitCursor wait(*this);
+        result = SaveDocumentFile(fullFileName,
+                                  RichEdit1->TextView(0, RichEdit1->TextLength()));
+    }
+    lastSaveFailed_ = !result.ok;
+    if (!result.ok) {
+        // The modified flag, the recent files and FileStamp stay as they were.
+        ShowMessageBox(kSaveFailCaption, SaveFailureText(fullFileName, result));
+        return;
+    }
+    RichEdit1->SetModified(false);
+    if (RecentFiles) RecentFiles->Add(fullFileName);
+    FileStamp = result.stamp;
+}
+
+// ------------------------------------------------------------------ commands
+void TTextForm::Ny1Click() {
+    if (!QuerySave()) return;
+    {
+        LoadingGuard loading(*this);
+        RichEdit1->Clear();
+    }
+    SetFileName("");
+    RichEdit1->SetModified(false);
+    FileStamp = -1;
+    UpdateEditCommands();
+}
+
+void TTextForm::Aapne1Click() {
+    const std::string ext = MachineExtension();
+    FolderSplit split = SplitFolder(CurrentFolder);
+    FileDialogRequest request;
+    request.caption = kOpenCaption;
+    request.folder = split.folder;
+    request.fileName = OpenDialogFileName(FileName, split.prefix, ext);
+    request.filter = OpenDialogFilterFor(ext, MachineSection(CurrentMachine() - 1));
+    request.filterIndex = 1;
+    std::string chosen;
+    if (!GetPrompter().OpenFile(request, chosen)) return;
+    if (!QuerySave()) return;
+    std::string name = LoadDocument(chosen);
+    if (lastLoadReplaced_) {
+        DocumentName n = NameAfterOpen(name, CurrentFolder);
+        SetFileName(n.fileName);
+        SetFolder(n.folder);
+    }
+    UpdateEditCommands();
+}
+
+void TTextForm::Liminnfil1Click() {
+    const std::string ext = MachineExtension();
+    FolderSplit split = SplitFolder(CurrentFolder);
+    FileDialogRequest request;
+    request.caption = kInsertCaption;
+    request.folder = InsertDialogFolder(split.folder);
+    request.fileName = split.prefix + "*" + ext;
+    request.filter = OpenDialogFilterFor(ext, MachineSection(CurrentMachine() - 1));
+    request.filterIndex = 1;
+    std::string chosen;
+    if (!GetPrompter().OpenFile(request, chosen)) return;
+    LineText lines;
+    {
+        WaitCursor wait(*this);
+        if (InsertTextFile(chosen, DOSFormat, lines) && lines.lineCount > 0) {
+            // Before the line that holds the start of the selection; the caret stays.
+            int at = RichEdit1->LineFromChar(RichEdit1->SelStart());
+            if (at > RichEdit1->LineCount()) at = RichEdit1->LineCount();
+            {
+                LoadingGuard loading(*this);
+                RichEdit1->InsertLine(at, lines.text);
+            }
+            ColourLineRange(at, at + static_cast<int>(lines.lineCount));
+        }
+    }
+    UpdateEditCommands();
+}
+
+void TTextForm::Lagre1Click() {
+    if (FileName.empty()) {
+        LagreSom1Click();
+        return;
+    }
+    SaveDocument(CurrentFolder + FileName);
+}
+
+void TTextForm::LagreSom1Click() {
+    const std::string ext = MachineExtension();
+    FolderSplit split = SplitFolder(CurrentFolder);
+    FileDialogRequest request;
+    request.caption = kSaveAsCaption;
+    request.folder = split.folder;
+    request.fileName = FileName;
+    request.filter = SaveDialogFilter(ext);
+    request.filterIndex = 1;
+    request.defaultExt = ext;
+    std::string chosen;
+    if (!GetPrompter().SaveFile(request, chosen)) return;
+    chosen = SaveAsFileName(chosen, ext);
+    if (FileExists(chosen) &&
+        GetPrompter().Question(kOverwriteCaption, kOverwriteText, Buttons::YesNo, Answer::Yes) !=
+            Answer::Yes)
+        return;
+    DocumentName n = NameOfFile(chosen);
+    SetFileName(n.fileName);
+    SetFolder(n.folder);
+    SaveDocument(CurrentFolder + FileName);
+}
+
+void TTextForm::ReopenClick(const std::string& fileName) {
+    // The entry hands over the file's own name (its caption may carry an accelerator "&").
+    if (!QuerySave()) return;
+    std::string name = LoadDocument(fileName);
+    if (!lastLoadReplaced_) {
+        UpdateEditCommands();
+        return;
+    }
+    DocumentName n = NameOfFile(name);
+    SetFileName(n.fileName);
+    SetFolder(n.folder);
+    UpdateEditCommands();
+    RichEdit1->SetModified(false);
+}
+
+void TTextForm::ActivateApplication() {
+    if (!RecentFiles) return;
+    bool dialogOpen = std::any_of(ReloadQuietDialogs.begin(), ReloadQuietDialogs.end(),
+                                  [](const QPointer<QWidget>& d) { return d && d->isVisible(); });
+    std::string first = RecentFiles->Count() > 0 ? RecentFiles->Entry(0) : std::string();
+    ReloadCheck check = CheckReload(dialogOpen, FileStamp, first);
+    if (!check.ask) return;
+    if (GetPrompter().Question(check.fileName, kReloadText, Buttons::YesNo, Answer::Yes) !=
+        Answer::Yes)
+        return;
+    LoadDocument(check.fileName);
+    UpdateEditCommands();
+    // A reload that failed keeps the text, and with it the record of unsaved changes.
+    if (lastLoadReplaced_) RichEdit1->SetModified(false);
+}

@@ -1,0 +1,561 @@
+// The document's file life in the real main window (offscreen, real text control), with a
+// scripted person at the dialogs: the unsaved-changes question for every command that
+// leaves the document, opening inside and outside the current folder, save as, backups, the
+// reload question, saves the disk refuses, and real NC programs through open and save.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QGuiApplication>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+
+#include "TestSupport.h"
+#include "calc/TrigForm.h"
+#include "editor/AppTitle.h"
+#include "editor/DocFiles.h"
+#include "editor/EditUnit.h"
+#include "editor/Loaders.h"
+#include "editor/Prompter.h"
+#include "nctools/RenumForm.h"
+#include "settings/KeyStore.h"
+#include "settings/PathResolve.h"
+#include "settings/Recent.h"
+#include "settings/Settings.h"
+
+namespace {
+void SetMtime(const std::string& native, long sec) {
+    struct timespec t[2] = {{sec, 0}, {sec, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, native.c_str(), t, 0), 0);
+}
+
+// The application gains the focus, as when the user comes back from another program.
+void Activate() {
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+}
+
+class DocWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetKeyStore(&store);
+        SetSavedTitle(kProductName);
+        SetApplicationTitle(kProductName);
+        std::filesystem::create_directories(dir.File("M1"));
+    }
+    void TearDown() override { SetKeyStore(nullptr); }
+
+    std::string Ini(const std::string& programExtra = "") {
+        return "[Program]\r\nMaskiner=1\r\n" + programExtra + "\r\n[Maskin1]\r\nKatalog=" +
+               dir.Dnc("M1") + "\\\r\n";
+    }
+public:
+    std::string M1(const std::string& name) { return dir.Dnc("M1") + "\\" + name; }
+    // Opens a file through the open dialog.
+    void Open(TTextForm& form, const std::string& dncName) {
+        prompter.files.push_back(dncName);
+        form.Aapne1Click();
+    }
+    size_t Questions(const std::string& text) {
+        size_t n = 0;
+        for (const auto& s : prompter.shown)
+            if (s.kind == "question" && s.text == text) ++n;
+        return n;
+    }
+
+    TempDir dir;
+    MemoryKeyStore store;
+    ScopedScriptedPrompter prompter;
+    MessageRecorder messages;
+};
+}  // namespace
+
+// Cancel, no and yes at "Programmet er endret. Lagre ?" for every command that leaves an
+// edited document: cancel stays with the text, no goes on without saving, yes saves first.
+TEST_F(DocWindow, UnsavedChangesQuestionForNewOpenReopenAndClose) {
+    ScopedIni ini(Ini());
+    struct Command {
+        const char* name;
+        std::function<bool(DocWindow&, TTextForm&)> run;  // true when the command went on
+    };
+    const std::string other = M1("OTHER.NC");
+    std::vector<Command> commands = {
+        {"new", [](DocWindow&, TTextForm& f) { f.Ny1Click(); return f.RichEdit1->TextLength() == 0; }},
+        {"open",
+         [other](DocWindow& t, TTextForm& f) {
+             t.Open(f, other);
+             return f.RichEdit1->Text() == "OTHER\r\n";
+         }},
+        {"reopen",
+         [other](DocWindow&, TTextForm& f) {
+             f.ReopenClick(other);
+             return f.RichEdit1->Text() == "OTHER\r\n";
+         }},
+        {"close", [](DocWindow&, TTextForm& f) { return f.close(); }},
+    };
+    for (const Command& c : commands) {
+        for (Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(static_cast<int>(answer)));
+            WriteFileBytes(dir.File("M1/PROG.NC"), "N10 G00\r\n");
+            WriteFileBytes(dir.File("M1/OTHER.NC"), "OTHER\r\n");
+            prompter.shown.clear();
+            TTextForm form;
+            form.show();
+            Open(form, M1("PROG.NC"));
+            ASSERT_EQ(form.RichEdit1->Text(), "N10 G00\r\n");
+            ASSERT_FALSE(form.RichEdit1->Modified());
+            form.RichEdit1->SetSelStart(3);
+            form.RichEdit1->TypeCharacter('5');
+            ASSERT_TRUE(form.RichEdit1->Modified());
+            prompter.answers = {answer};
+            const std::string caption = form.CurrentFolder + "PROG.NC";
+            bool wentOn = c.run(*this, form);
+            ASSERT_EQ(Questions(kQuerySaveText), 1u);
+            for (const auto& s : prompter.shown) {
+                if (s.kind != "question") continue;
+                EXPECT_EQ(s.caption, caption);
+                EXPECT_EQ(s.buttons, Buttons::YesNoCancel);
+            }
+            EXPECT_EQ(wentOn, answer != Answer::Cancel);
+            if (answer == Answer::Cancel) {
+                EXPECT_EQ(form.RichEdit1->Text(), "N105 G00\r\n");
+                EXPECT_EQ(form.FileName, "PROG.NC");
+                EXPECT_TRUE(form.RichEdit1->Modified());
+                EXPECT_TRUE(form.isVisible());
+            }
+            EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")),
+                      answer == Answer::Yes ? "N105 G00\r\n" : "N10 G00\r\n");
+            if (wentOn && std::string(c.name) != "close") EXPECT_FALSE(form.RichEdit1->Modified());
+        }
+    }
+}
+
+TEST_F(DocWindow, NewDocumentAndItsQuestionCaption) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "N10\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    EXPECT_GE(form.FileStamp, 0);
+    form.Ny1Click();  // not modified: no question
+    EXPECT_TRUE(prompter.Texts("question").empty());
+    EXPECT_EQ(form.FileName, "");
+    EXPECT_EQ(form.FileStamp, -1);
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor");
+    EXPECT_FALSE(form.Seek1->isEnabled());
+    form.RichEdit1->TypeCharacter('N');
+    prompter.answers = {Answer::Cancel};
+    form.Ny1Click();
+    ASSERT_EQ(prompter.shown.back().kind, "question");
+    EXPECT_EQ(prompter.shown.back().caption, form.CurrentFolder + "0000.NC");
+    EXPECT_EQ(form.RichEdit1->Text(), "N");
+}
+
+TEST_F(DocWindow, OpenInsideAndOutsideTheCurrentFolder) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/SUB/DEL.NC"), "N1\r\n");
+    WriteFileBytes(dir.File("ANNET/P.NC"), "N2\r\n");
+    TTextForm form;
+    form.show();
+    const std::string cf = form.CurrentFolder;
+    ASSERT_EQ(cf.back(), '\\');
+
+    // A cancelled dialog changes nothing and asks nothing.
+    form.Aapne1Click();
+    ASSERT_EQ(prompter.fileRequests.size(), 1u);
+    const FileDialogRequest& r = prompter.fileRequests[0];
+    EXPECT_EQ(r.folder, cf.substr(0, cf.size() - 1));
+    EXPECT_EQ(r.fileName, "*.NC");
+    EXPECT_EQ(r.filter, OpenDialogFilter(".NC", ""));
+    EXPECT_EQ(r.filterIndex, 1);
+    EXPECT_TRUE(prompter.Texts("question").empty());
+
+    // Below the current folder: the folder stays, the name keeps the sub-folder.
+    Open(form, M1("SUB\\DEL.NC"));
+    EXPECT_EQ(form.RichEdit1->Text(), "N1\r\n");
+    EXPECT_EQ(form.FileName, "SUB\\DEL.NC");
+    EXPECT_EQ(form.CurrentFolder, cf);
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - SUB\\DEL.NC");
+    ASSERT_EQ(form.RecentFiles->Count(), 1);
+    EXPECT_EQ(form.RecentFiles->Entry(0), M1("SUB\\DEL.NC"));
+    EXPECT_EQ(form.FileStamp, FileAge(M1("SUB\\DEL.NC")));
+
+    // Elsewhere: the folder moves to the file's folder.
+    Open(form, dir.Dnc("ANNET") + "\\P.NC");
+    EXPECT_EQ(form.FileName, "P.NC");
+    EXPECT_EQ(form.CurrentFolder, dir.Dnc("ANNET") + "\\");
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - P.NC");
+
+    // A folder with a name part: folder plus prefix in the dialog.
+    form.SetFolder(cf + "PRE");
+    form.Aapne1Click();
+    EXPECT_EQ(prompter.fileRequests.back().folder, cf.substr(0, cf.size() - 1));
+    EXPECT_EQ(prompter.fileRequests.back().fileName, "PRE*.NC");
+    // A log file proposes its own name.
+    form.SetFolder(cf);
+    form.FileName = "HENDELSE.LOG";
+    form.Aapne1Click();
+    EXPECT_EQ(prompter.fileRequests.back().fileName, "HENDELSE.LOG");
+}
+
+TEST_F(DocWindow, FailedLoadKeepsTheDocumentAndItsName) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "N10\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    int64_t stamp = form.FileStamp;
+    form.RichEdit1->TypeCharacter('X');
+    prompter.answers = {Answer::No};
+    Open(form, M1("MANGLER.NC"));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, kLoadFailCaption);
+    EXPECT_EQ(messages.messages[0].second, kLoadFailText + M1("MANGLER.NC"));
+    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(form.RichEdit1->Text(), "XN10\r\n");
+    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.FileStamp, stamp);
+    EXPECT_EQ(form.RecentFiles->Count(), 1);
+}
+
+// Binary files: the 7 or 8 bit question through the dialogs, and the view is no edit of the
+// document: neither the recent files nor the stamp follow it.
+TEST_F(DocWindow, BinaryFileAsksForBitsAndCountsAsUnchanged) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "N10\r\n");
+    WriteFileBytes(dir.File("M1/PROG.SPR"), "A\xA5\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    int64_t stamp = form.FileStamp;
+    prompter.answers = {Answer::No};
+    Open(form, M1("PROG.SPR"));
+    ASSERT_EQ(prompter.Texts("question").size(), 1u);
+    EXPECT_EQ(prompter.shown.back().caption, kBinaryQuestionCaption);
+    EXPECT_EQ(prompter.shown.back().text, kBinaryQuestionText);
+    EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
+    EXPECT_EQ(form.RichEdit1->Line(0), "A%[CR][LF]");
+    EXPECT_EQ(form.FileName, "PROG.SPR");
+    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.FileStamp, stamp);
+    EXPECT_EQ(form.RecentFiles->Entry(0), M1("PROG.NC"));
+    EXPECT_FALSE(form.HourglassShown());
+}
+
+TEST_F(DocWindow, InsertFileFromTheCyclesFolderBeforeTheCaretLine) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "A\r\nB\r\n");
+    WriteFileBytes(dir.File("M1/Sykluser/C1.NC"), "L1\r\n\x1DL2\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    int64_t stamp = form.FileStamp;
+    form.RichEdit1->SetSelStart(form.RichEdit1->LineIndex(1) + 1);
+    prompter.files = {dir.Dnc("M1") + "\\Sykluser\\C1.NC"};
+    form.Liminnfil1Click();
+    const FileDialogRequest& r = prompter.fileRequests.back();
+    EXPECT_EQ(r.folder, form.CurrentFolder.substr(0, form.CurrentFolder.size() - 1) + "\\Sykluser");
+    EXPECT_EQ(r.fileName, "*.NC");
+    EXPECT_EQ(form.RichEdit1->Text(), "A\r\nL1\r\nL2\r\nB\r\n");
+    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(form.FileStamp, stamp);
+    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_TRUE(prompter.Texts("question").empty());
+}
+
+TEST_F(DocWindow, SaveAsWithAndWithoutADot) {
+    ScopedIni ini(Ini());
+    std::filesystem::create_directories(dir.File("M1/UT.2"));
+    TTextForm form;
+    form.show();
+    form.RichEdit1->SetText("N10 G01\r\nN20");
+    // A new document saves through the save-as dialog; no dot: the machine's extension.
+    prompter.files = {M1("NYTT")};
+    form.Lagre1Click();
+    ASSERT_EQ(prompter.shown.back().kind, "save");
+    EXPECT_EQ(prompter.fileRequests.back().filter, SaveDialogFilter(".NC"));
+    EXPECT_EQ(prompter.fileRequests.back().fileName, "");
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "N10 G01\r\nN20\r\n");
+    EXPECT_EQ(form.FileName, "NYTT.NC");
+    EXPECT_EQ(form.CurrentFolder, dir.Dnc("M1") + "\\");
+    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.RecentFiles->Entry(0), M1("NYTT.NC"));
+    EXPECT_EQ(form.FileStamp, FileAge(M1("NYTT.NC")));
+    EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - NYTT.NC");
+
+    // A dot in a folder name is a dot: nothing is appended.
+    prompter.files = {M1("UT.2\\NYTT")};
+    form.LagreSom1Click();
+    EXPECT_EQ(prompter.fileRequests.back().fileName, "NYTT.NC");
+    EXPECT_TRUE(std::filesystem::exists(dir.File("M1/UT.2/NYTT")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("M1/UT.2/NYTT.NC")));
+    EXPECT_EQ(form.FileName, "NYTT");
+    EXPECT_EQ(form.CurrentFolder, M1("UT.2\\"));
+
+    // An existing file: "no" changes nothing, "yes" overwrites.
+    form.RichEdit1->SetText("NY TEKST");
+    prompter.files = {M1("NYTT.NC")};
+    prompter.answers = {Answer::No};
+    form.LagreSom1Click();
+    EXPECT_EQ(prompter.shown.back().caption, kOverwriteCaption);
+    EXPECT_EQ(prompter.shown.back().text, kOverwriteText);
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "N10 G01\r\nN20\r\n");
+    EXPECT_EQ(form.FileName, "NYTT");
+    EXPECT_TRUE(form.RichEdit1->Modified());
+    prompter.files = {M1("NYTT.NC")};
+    prompter.answers = {Answer::Yes};
+    form.LagreSom1Click();
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "NY TEKST\r\n");
+    EXPECT_EQ(form.FileName, "NYTT.NC");
+    // A cancelled dialog: nothing.
+    form.RichEdit1->SetText("IGJEN");
+    form.LagreSom1Click();
+    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "NY TEKST\r\n");
+}
+
+TEST_F(DocWindow, BackupsAfterTwoSaves) {
+    for (bool bak : {true, false}) {
+        SCOPED_TRACE(bak);
+        TempDir d;
+        ScopedIni ini("[Program]\r\n" + std::string(bak ? "" : "BakFiler=False\r\n") +
+                      "[Maskin1]\r\nKatalog=" + d.Dnc("") + "\r\n");
+        WriteFileBytes(d.File("PROG.NC"), "V0\r\n");
+        TTextForm form;
+        form.show();
+        Open(form, d.Dnc("PROG.NC"));
+        form.RichEdit1->SetText("V1\r\n");
+        form.Lagre1Click();
+        form.RichEdit1->SetText("V2\r\n");
+        form.Lagre1Click();
+        EXPECT_EQ(ReadFileBytes(d.File("PROG.NC")), "V2\r\n");
+        if (bak) {
+            EXPECT_EQ(ReadFileBytes(d.File("PROG.Bak")), "V1\r\n");
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(d.File("PROG.Bak")));
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(d.path()),
+                                std::filesystem::directory_iterator()),
+                  bak ? 2 : 1);
+    }
+}
+
+TEST_F(DocWindow, ReloadQuestionOnceAfterAChangeOnDisk) {
+    ScopedIni ini(Ini());
+    const std::string native = dir.File("M1/PROG.NC");
+    WriteFileBytes(native, "A\r\n");
+    SetMtime(native, 3000000);
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    form.RichEdit1->TypeCharacter('X');
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), 0u);
+
+    WriteFileBytes(native, "B\r\n");
+    SetMtime(native, 3000010);
+    prompter.answers = {Answer::No};
+    Activate();
+    ASSERT_EQ(Questions(kReloadText), 1u);
+    EXPECT_EQ(prompter.shown.back().caption, M1("PROG.NC"));
+    EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
+    EXPECT_EQ(form.RichEdit1->Text(), "XA\r\n");
+    Activate();
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), 1u);  // "no" holds until the next change
+
+    WriteFileBytes(native, "C\r\n");
+    SetMtime(native, 3000020);
+    prompter.answers = {Answer::Yes};
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), 2u);
+    EXPECT_EQ(form.RichEdit1->Text(), "C\r\n");  // unsaved changes are not asked about
+    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.FileName, "PROG.NC");
+
+    // A vanished file ends the checks until the next load or save.
+    std::filesystem::remove(native);
+    Activate();
+    EXPECT_EQ(form.FileStamp, -1);
+    WriteFileBytes(native, "D\r\n");
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), 2u);
+    form.Lagre1Click();
+    WriteFileBytes(native, "E\r\n");
+    SetMtime(native, 3000030);
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), 3u);
+}
+
+TEST_F(DocWindow, ReloadQuestionWaitsWhileADialogIsOpen) {
+    ScopedIni ini(Ini());
+    const std::string native = dir.File("M1/PROG.NC");
+    WriteFileBytes(native, "A\r\n");
+    SetMtime(native, 4000000);
+    TTextForm form;
+    form.show();
+    auto* ren = new TRenForm(&form);
+    auto* trig = new TTrigForm(&form);
+    auto* about = new QDialog(&form);
+    auto* ask = new QDialog(&form);
+    auto* trans = new QDialog(&form);
+    form.ReloadQuietDialogs = {about, ask, ren, trans, trig};
+    Open(form, M1("PROG.NC"));
+    long t = 4000000;
+    size_t asked = 0;
+    for (QWidget* d : std::vector<QWidget*>{about, ask, ren, trans, trig}) {
+        WriteFileBytes(native, "N" + std::to_string(t) + "\r\n");
+        SetMtime(native, t += 10);
+        d->show();
+        Activate();
+        Activate();
+        EXPECT_EQ(Questions(kReloadText), asked);
+        d->hide();
+        prompter.answers = {Answer::No};
+        Activate();
+        EXPECT_EQ(Questions(kReloadText), ++asked);
+    }
+    // A closed dialog that is gone silences nothing.
+    delete ren;
+    WriteFileBytes(native, "Z\r\n");
+    SetMtime(native, t + 10);
+    prompter.answers = {Answer::No};
+    Activate();
+    EXPECT_EQ(Questions(kReloadText), asked + 1);
+}
+
+// The disk refuses the save: the old file stays, the user is told which file, and the
+// document keeps its unsaved state.
+TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "OLD\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    const int64_t stamp = form.FileStamp;
+    const std::vector<std::string> recent = form.RecentFiles->Entries();
+    form.RichEdit1->SetText("NEW\r\n");
+
+    auto expectKept = [&](const std::string& file, const char* reason) {
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].first, kSaveFailCaption);
+        EXPECT_EQ(messages.messages[0].second, std::string(kSaveFailText) + file + "\r" + reason +
+                                                   " " + kSaveKeptText);
+        messages.Clear();
+        EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")), "OLD\r\n");
+        EXPECT_TRUE(form.RichEdit1->Modified());
+        EXPECT_EQ(form.FileStamp, stamp);
+        EXPECT_EQ(form.RecentFiles->Entries(), recent);
+        EXPECT_TRUE(form.LastSaveFailed());
+    };
+
+    FailNextSave(SaveStep::Write, ENOSPC);
+    form.Lagre1Click();
+    expectKept(form.CurrentFolder + "PROG.NC", "Disken er full.");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("M1/PROG.Bak")));
+
+    // Save as to a new name: the recent files do not take the name that was not written.
+    FailNextSave(SaveStep::Create, EACCES);
+    prompter.files = {M1("ANNEN.NC")};
+    form.LagreSom1Click();
+    expectKept(M1("ANNEN.NC"), "Ingen skrivetilgang.");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("M1/ANNEN.NC")));
+    form.SetFileName("PROG.NC");
+
+    // Cut short by a file-size limit (the kernel's own refusal).
+    form.RichEdit1->SetText(std::string(200000, 'X'));
+    {
+        struct rlimit old {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        struct rlimit lim = {4096, old.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+        form.Lagre1Click();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+    }
+    expectKept(form.CurrentFolder + "PROG.NC", "Filen blir for stor.");
+
+    // A folder that refuses writes (root writes anywhere: the save runs as nobody then).
+    ::chmod(dir.File("M1").c_str(), 0555);
+    ::chmod(dir.path().c_str(), 0755);
+    bool asRoot = ::geteuid() == 0;
+    if (asRoot) ASSERT_EQ(::seteuid(65534), 0);
+    form.Lagre1Click();
+    if (asRoot) ASSERT_EQ(::seteuid(0), 0);
+    ::chmod(dir.File("M1").c_str(), 0755);
+    expectKept(form.CurrentFolder + "PROG.NC", "Ingen skrivetilgang.");
+
+    // Leaving the document after "yes" and a failed save would lose the text: it stays.
+    FailNextSave(SaveStep::Sync, EIO);
+    prompter.answers = {Answer::Yes};
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    expectKept(form.CurrentFolder + "PROG.NC", "Skrivefeil på disken.");
+    // And a save that works goes through as before.
+    form.Lagre1Click();
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")), std::string(200000, 'X') + "\r\n");
+    EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.Bak")), "OLD\r\n");
+    EXPECT_FALSE(form.RichEdit1->Modified());
+}
+
+// Real NC programs: opened, saved under another name and opened again, byte for byte.
+TEST_F(DocWindow, RealProgramsOpenAndSaveUnchanged) {
+    const std::string samples = SharedDir() + "/nc-samples";
+    if (!std::filesystem::is_directory(samples)) GTEST_SKIP() << "no " << samples;
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.show();
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(samples)) {
+        if (e.path().extension() != ".ngc") continue;
+        SCOPED_TRACE(e.path().string());
+        const std::string original = ReadFileBytes(e.path().string());
+        prompter.answers.clear();
+        Open(form, NativeToDncPath(e.path().string()));
+        ASSERT_TRUE(form.LastLoadReplaced());
+        prompter.files = {M1("COPY.NC")};
+        prompter.answers = {Answer::Yes};  // overwrite the copy of the previous sample
+        form.LagreSom1Click();
+        const std::string saved = ReadFileBytes(dir.File("M1/COPY.NC"));
+        EXPECT_EQ(saved, TextForFile(original));
+        EXPECT_EQ(form.RichEdit1->Text(), TextForFile(original));
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+
+// A drawing opens as the NC program made from it; a failed conversion keeps the document.
+TEST_F(DocWindow, DrawingOpensAsItsProgram) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/DEL.DXF"), "0\r\nEOF\r\n");
+    int machineSeen = -1;
+    SetDxfConverter([&](int machine, const std::string&, const std::string& nc) {
+        machineSeen = machine;
+        WriteFileBytes(ResolvePath(nc), "N10 G00 X0\r\n");
+        return true;
+    });
+    TTextForm form;
+    form.show();
+    Open(form, M1("DEL.DXF"));
+    EXPECT_EQ(machineSeen, 1);
+    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
+    EXPECT_EQ(form.FileName, "DEL.NC");
+    EXPECT_EQ(form.RecentFiles->Entry(0), M1("DEL.NC"));
+    EXPECT_EQ(form.FileStamp, FileAge(M1("DEL.NC")));
+
+    SetDxfConverter([](int, const std::string&, const std::string&) { return false; });
+    Open(form, M1("DEL.DXF"));
+    SetDxfConverter(nullptr);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, kDxfFailCaption);
+    EXPECT_EQ(messages.messages[0].second, kDxfFailText);
+    EXPECT_EQ(form.FileName, "DEL.NC");  // not the drawing: a save must not write over it
+    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
+}
