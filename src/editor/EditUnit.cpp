@@ -364,7 +364,9 @@ void TTextForm::FormShow() {
             });
     if (!arguments_.empty()) {
         std::string name = LoadDocument(ArgumentToDncPath(arguments_[0]));
-        SetFileName(FileNamePart(name));
+        // A file that could not be loaded (a drawing that failed to convert, an unreadable
+        // file) does not name the document: a save would write over it.
+        if (LastLoadReplaced()) SetFileName(FileNamePart(name));
         SetFolder(FolderPart(name));
         UpdateEditCommands();
     }

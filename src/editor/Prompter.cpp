@@ -23,6 +23,16 @@ const char16_t kHigh[32] = {
 Prompter* g_prompter = nullptr;
 }  // namespace
 
+namespace {
+// Message texts break their lines with a carriage return; Qt's boxes want a line feed.
+QString BoxText(const std::string& text) {
+    QString s = FromCp1252(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QChar('\r'), QChar('\n'));
+    return s;
+}
+}  // namespace
+
 QString FromCp1252(std::string_view bytes) {
     QString s;
     s.resize(static_cast<qsizetype>(bytes.size()));
@@ -78,7 +88,7 @@ void InstallPrompterMessageSink() {
 
 // ------------------------------------------------------------------ Qt dialogs
 void QtPrompter::Message(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, FromCp1252(caption), FromCp1252(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::NoIcon, FromCp1252(caption), BoxText(text), QMessageBox::Ok,
                     owner_);
     box.setWindowModality(owner_ ? Qt::WindowModal : Qt::ApplicationModal);
     box.raise();
@@ -87,14 +97,14 @@ void QtPrompter::Message(const std::string& caption, const std::string& text) {
 }
 
 void QtPrompter::Error(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, FromCp1252(caption), FromCp1252(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, FromCp1252(caption), BoxText(text), QMessageBox::Ok,
                     owner_);
     box.exec();
 }
 
 Answer QtPrompter::Question(const std::string& caption, const std::string& text, Buttons buttons,
                             Answer defaultAnswer) {
-    QMessageBox box(QMessageBox::Question, FromCp1252(caption), FromCp1252(text),
+    QMessageBox box(QMessageBox::Question, FromCp1252(caption), BoxText(text),
                     QMessageBox::NoButton, owner_);
     QPushButton* yes = nullptr;
     QPushButton* no = nullptr;
@@ -144,7 +154,9 @@ bool RunFileDialog(QWidget* owner, const FileDialogRequest& r, std::string& chos
     QString dir = QString::fromStdString(ResolvePath(r.folder.empty() ? "." : r.folder));
     QString start = r.fileName.empty() ? dir : dir + "/" + FromCp1252(r.fileName);
     QString result =
-        save ? QFileDialog::getSaveFileName(owner, FromCp1252(r.caption), start, filter, &selected)
+        // The editor asks about overwriting itself.
+        save ? QFileDialog::getSaveFileName(owner, FromCp1252(r.caption), start, filter, &selected,
+                                            QFileDialog::DontConfirmOverwrite)
              : QFileDialog::getOpenFileName(owner, FromCp1252(r.caption), start, filter, &selected);
     if (result.isEmpty()) return false;
     chosen = NativeToDncPath(result.toStdString());

@@ -346,6 +346,19 @@ TEST_F(EditUnit, CommandLineFileIsLoadedAtFirstShowing) {
     EXPECT_TRUE(form.Seek1->isEnabled());
 }
 
+TEST_F(EditUnit, CommandLineDrawingThatFailsLeavesTheDocumentUntitled) {
+    ScopedIni ini(Ini());
+    MessageRecorder messages;
+    WriteFileBytes(dir.File("DEL.DXF"), "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n");
+    TTextForm form({dir.File("DEL.DXF")});
+    form.show();
+    // The conversion fails; a save must not write over the drawing.
+    EXPECT_EQ(form.FileName, "");
+    EXPECT_EQ(ReadFileBytes(dir.File("DEL.DXF")).substr(0, 3), "  0");
+    ASSERT_FALSE(messages.messages.empty());
+    EXPECT_EQ(messages.messages.back().second, "Feil med konvertering fra DXF TIL NC");
+}
+
 TEST_F(EditUnit, UserMachineChangeSetsTheFolder) {
     ScopedIni ini(Ini());
     TTextForm form;
