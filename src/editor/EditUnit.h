@@ -198,8 +198,6 @@ public:
     // hourglass; the lines it replaces are written back in one change. Caret to the start,
     // then the whole text is recoloured. Returns how many lines were replaced.
     size_t RewriteAllLines(const std::function<size_t(TextLines&)>& tool);
-    // Colours lines first..last (0-based) the way a change colours the caret's line.
-    void ColourLines(int first, int last);
 
 public slots:
     // Window.

@@ -104,26 +104,6 @@ void TTextForm::Luftprogram1Click() {
 }
 
 // Calculators
-void TTextForm::ColourLines(int first, int last) {
-    std::vector<ColourRun> runs;
-    for (int i = std::max(first, 0); i <= last && i < RichEdit1->LineCount(); ++i) {
-        int start = RichEdit1->LineIndex(i);
-        if (start < 0) break;
-        std::string line = RichEdit1->Line(i);
-        RichEdit1->SetStyle(start, static_cast<int>(line.size()), 0);
-        runs.clear();
-        ColourLine(line, runs, static_cast<size_t>(start));
-        for (const ColourRun& run : runs) {
-            const ColourStyle& c = StyleOfClass(run.cls);
-            TextStyle style;
-            style.rgb = (uint32_t{c.red} << 16) | (uint32_t{c.green} << 8) | c.blue;
-            style.bold = c.bold;
-            style.italic = c.italic;
-            RichEdit1->SetStyle(static_cast<int>(run.start), static_cast<int>(run.length), style);
-        }
-    }
-}
-
 void TTextForm::TrigButtonClick() {
     if (!TrigForm) TrigForm = new TTrigForm(this);
     EditorHoleTarget target(*this);
@@ -134,7 +114,7 @@ void TTextForm::TrigButtonClick() {
     const long long last = TrigForm->LastInsertedLine;
     if (!TekstFormatering->isChecked() || first > last) return;
     LoadingGuard loading(*this);
-    ColourLines(static_cast<int>(first), static_cast<int>(last));
+    ColourLineRange(static_cast<int>(first), static_cast<int>(last) + 1);
     RichEdit1->SetSelection(RichEdit1->LineIndex(static_cast<int>(first)), 0);
 }
 
