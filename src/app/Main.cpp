@@ -8,7 +8,7 @@
 #include "calc/RoteringForm.h"
 #include "calc/TrigForm.h"
 #include "nctools/RenumForm.h"
-#include "platform/CurlFtpClient.h"
+#include "platform/PosixFtpClient.h"
 #include "platform/DevPortDriver.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/TermiosSerial.h"
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     auto* askForm = new TAskForm(&form);
     auto* trigForm = new TTrigForm(&form);
     auto* aboutBox = new TAboutBox(&form);
-    static CurlFtpClient ftpClient;
+    static PosixFtpClient ftpClient;
     static TFtpKlientModul ftpKlientModul(ftpClient);
     auto* roteringForm = new TRoteringForm(&form);
     form.RenForm = renForm;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "platform/CurlFtpClient.h"
+#include "platform/PosixFtpClient.h"
 #include "platform/PosixLineClient.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -47,7 +47,7 @@ int Ftp(CliContext& ctx) {
         PrintError("Feil med lasting av " + name);
         return 1;
     }
-    CurlFtpClient client;
+    PosixFtpClient client;
     TFtpKlientModul ftp(client);
     if (!ftp.Configure()) {
         PrintError(std::string("FTP-overføring er ikke satt opp: \"Server\" mangler i [") +

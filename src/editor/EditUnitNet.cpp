@@ -7,7 +7,7 @@
 #include "editor/DocFiles.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"
-#include "platform/CurlFtpClient.h"
+#include "platform/PosixFtpClient.h"
 #include "platform/PosixLineClient.h"
 #include "settings/MessageSink.h"
 #include "transfer/FtpKli.h"
@@ -15,7 +15,7 @@
 #include "transfer/TcpTransfer.h"
 
 struct TTextForm::OwnFtpModule {
-    CurlFtpClient client;
+    PosixFtpClient client;
     TFtpKlientModul module{client};
 };
 

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "TestSupport.h"
-#include "platform/CurlFtpClient.h"
+#include "platform/PosixFtpClient.h"
 #include "settings/PathResolve.h"
 #include "transfer/FtpKli.h"
 #include "transfer/NetPrompts.h"
@@ -69,7 +69,7 @@ std::string Ini(const std::string& ftpClientKeys, const std::string& more = "") 
 const std::vector<std::string> kLines = {"%", "O1000 (FRES ØST)", "G01 X10. Y-5.5", "", "M30"};
 
 struct Upload {
-    CurlFtpClient client;
+    PosixFtpClient client;
     TFtpKlientModul ftp{client};
     Upload() {
         client.SetTimeLimits(5000, 5000);
@@ -221,7 +221,7 @@ TEST(FtpUpload, SilentServerEndsInErrorBoxWithinTimeLimit) {
     SilentServer silent;
     ScopedIni ini(Ini("Server=127.0.0.1:" + std::to_string(silent.port()) + "\r\n"));
     MessageRecorder rec;
-    CurlFtpClient client;
+    PosixFtpClient client;
     client.SetTimeLimits(800, 800);
     TFtpKlientModul ftp(client);
     ftp.SetPause([](int) {});
@@ -320,21 +320,162 @@ TEST(FtpKlientModul, StepsPausesAndTheFirstFailure) {
     EXPECT_EQ(c.calls.back(), "disconnect");  // nothing is left open
 }
 
-TEST(FtpClientParts, HostAndActivePortOption) {
+TEST(FtpClientParts, HostPortRangeAndAnnouncement) {
     std::string name;
     int port = 0;
-    EXPECT_TRUE(CurlFtpClient::SplitHost("cnc1", name, port));
+    EXPECT_TRUE(PosixFtpClient::SplitHost("cnc1", name, port));
     EXPECT_EQ(name + ":" + std::to_string(port), "cnc1:21");
-    EXPECT_TRUE(CurlFtpClient::SplitHost("10.1.1.5:2121", name, port));
+    EXPECT_TRUE(PosixFtpClient::SplitHost("10.1.1.5:2121", name, port));
     EXPECT_EQ(name + ":" + std::to_string(port), "10.1.1.5:2121");
-    EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:x", name, port));
-    EXPECT_FALSE(CurlFtpClient::SplitHost("cnc1:70000", name, port));
-    EXPECT_FALSE(CurlFtpClient::SplitHost(":21", name, port));
-    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 0, 0), "-");
-    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 50010), ":50000-50010");
-    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 50000, 50010), "192.168.1.9:50000-50010");
-    EXPECT_EQ(CurlFtpClient::ActivePortOption("192.168.1.9", 0, 0), "192.168.1.9");
-    EXPECT_EQ(CurlFtpClient::ActivePortOption("", 50000, 0), ":50000");
+    EXPECT_FALSE(PosixFtpClient::SplitHost("cnc1:x", name, port));
+    EXPECT_FALSE(PosixFtpClient::SplitHost("cnc1:70000", name, port));
+    EXPECT_FALSE(PosixFtpClient::SplitHost(":21", name, port));
+
+    int lo = -1, hi = -1;
+    EXPECT_TRUE(PosixFtpClient::DataPortRange(0, 0, lo, hi));
+    EXPECT_EQ(lo * 100000 + hi, 0);
+    EXPECT_TRUE(PosixFtpClient::DataPortRange(50000, 50010, lo, hi));
+    EXPECT_EQ(std::to_string(lo) + "-" + std::to_string(hi), "50000-50010");
+    EXPECT_TRUE(PosixFtpClient::DataPortRange(50000, 0, lo, hi));
+    EXPECT_EQ(std::to_string(lo) + "-" + std::to_string(hi), "50000-50000");
+    EXPECT_TRUE(PosixFtpClient::DataPortRange(0, 50010, lo, hi));
+    EXPECT_EQ(std::to_string(lo) + "-" + std::to_string(hi), "50010-50010");
+    EXPECT_TRUE(PosixFtpClient::DataPortRange(50010, 50000, lo, hi));
+    EXPECT_EQ(std::to_string(lo) + "-" + std::to_string(hi), "50010-50010");
+    EXPECT_FALSE(PosixFtpClient::DataPortRange(65530, 70000, lo, hi));
+
+    EXPECT_EQ(PosixFtpClient::PortCommand("192.168.1.9", 50001), "PORT 192,168,1,9,195,81");
+    EXPECT_EQ(PosixFtpClient::PortCommand("127.0.0.2", 256), "PORT 127,0,0,2,1,0");
+    EXPECT_EQ(PosixFtpClient::PortCommand("cnc1", 21), "");
+    EXPECT_EQ(PosixFtpClient::PortCommand("10.0.0.1", 0), "");
+
+    EXPECT_EQ(PosixFtpClient::PassivePort("227 Entering Passive Mode (127,0,0,1,195,81)."), 50001);
+    EXPECT_EQ(PosixFtpClient::PassivePort("227 =10,0,0,5,0,21"), 21);
+    EXPECT_EQ(PosixFtpClient::PassivePort("227 Entering Passive Mode (127,0,0,1,195)."), 0);
+    EXPECT_EQ(PosixFtpClient::PassivePort("227 (127,0,0,1,300,1)"), 0);
+    EXPECT_EQ(PosixFtpClient::PassivePort("227 ok"), 0);
+}
+
+namespace {
+// The port of the announcement "PORT h1,h2,h3,h4,p1,p2" in the server's log that starts with
+// the prefix; 0 when there is none.
+int AnnouncedPort(const std::vector<std::string>& cmds, const std::string& prefix) {
+    for (const auto& c : cmds) {
+        if (c.rfind(prefix, 0) != 0) continue;
+        int p1 = -1, p2 = -1;
+        if (std::sscanf(c.c_str() + prefix.size(), "%d,%d", &p1, &p2) == 2) return p1 * 256 + p2;
+    }
+    return 0;
+}
+}  // namespace
+
+TEST(FtpUpload, ActiveModeAnnouncesTheExternalAddress) {
+    // Behind NAT: the address announced is no address of the control connection. The server
+    // (which takes foreign addresses, on the loopback only) connects to it and the listening
+    // socket on the wildcard address takes the connection. The long greeting comes in many
+    // lines, one of them looking like another reply.
+    FtpServer server({"--permit-foreign", "--banner",
+                      "Velkommen til maskinen\\n230 ikke ennaa\\n" + std::string(80, 'x')});
+    ASSERT_GT(server.port(), 0);
+    int lo = FreePortBase(), hi = lo + 9;
+    ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nDataPortMin=" +
+                      std::to_string(lo) + "\r\nDataPortMax=" + std::to_string(hi) +
+                      "\r\nExternalIP=127.0.0.2\r\n"));
+    MessageRecorder rec;
+    Upload u;
+    ASSERT_TRUE(u.ftp.Configure());
+    EXPECT_TRUE(u.ftp.Upload(EditorTextBytes(kLines), "O8.NC"));
+    EXPECT_TRUE(rec.messages.empty()) << rec.messages[0].first << " " << rec.messages[0].second;
+    EXPECT_EQ(ReadFileBytes(server.root() + "/O8.NC"), EditorTextBytes(kLines));
+    auto cmds = server.Commands();
+    int announced = AnnouncedPort(cmds, "PORT 127,0,0,2,");
+    EXPECT_GE(announced, lo);
+    EXPECT_LE(announced, hi);
+    EXPECT_EQ(AnnouncedPort(cmds, "PORT 127,0,0,1,"), 0);
+    EXPECT_TRUE(Contains(cmds, "TYPE I"));
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "USER MASKIN3"), 1);
+    EXPECT_EQ(cmds.back(), "QUIT");
+}
+
+TEST(FtpUpload, RefusedAnnouncementFailsTheStore) {
+    // A documentation address that is no address here: the server keeps its default, refuses
+    // the foreign address (501) and never connects to it.
+    FtpServer server;
+    ASSERT_GT(server.port(), 0);
+    ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nExternalIP=192.0.2.1\r\n"));
+    MessageRecorder rec;
+    Upload u;
+    ASSERT_TRUE(u.ftp.Configure());
+    EXPECT_FALSE(u.ftp.Upload("G0\r\n", "O9.NC"));
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Put(Stream,O9.NC)");
+    EXPECT_EQ(rec.messages[0].second.substr(0, 4), "501 ");
+    auto cmds = server.Commands();
+    EXPECT_GT(AnnouncedPort(cmds, "PORT 192,0,2,1,"), 0);
+    EXPECT_FALSE(Contains(cmds, "STOR O9.NC"));
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/O9.NC"));
+    EXPECT_EQ(cmds.back(), "QUIT");
+}
+
+TEST(FtpUpload, DataConnectionThatNeverComesEndsWithinTheLimit) {
+    FtpServer server({"--never-connect"});
+    ASSERT_GT(server.port(), 0);
+    ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\n"));
+    MessageRecorder rec;
+    PosixFtpClient client;
+    client.SetTimeLimits(800, 800);
+    TFtpKlientModul ftp(client);
+    ftp.SetPause([](int) {});
+    ASSERT_TRUE(ftp.Configure());
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ftp.Upload("G0\r\n", "O4.NC"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Put(Stream,O4.NC)");
+    EXPECT_EQ(rec.messages[0].second, std::string(kFtpNoDataConnection) + "1 s");
+    auto cmds = server.Commands();
+    EXPECT_TRUE(Contains(cmds, "STOR O4.NC"));
+    EXPECT_EQ(cmds.back(), "QUIT");
+}
+
+TEST(FtpUpload, ExhaustedPortRangeFailsTheStore) {
+    // Both ports of the range are taken by listeners of our own.
+    int base = FreePortBase();
+    std::vector<int> taken;  // listeners on two neighbouring ports, from lo
+    int lo = 0;
+    for (int port = base; port < base + 40 && taken.size() < 2; ++port) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 1) == 0) {
+            if (taken.empty()) lo = port;
+            taken.push_back(fd);
+        } else {
+            ::close(fd);
+            for (int t : taken) ::close(t);
+            taken.clear();
+        }
+    }
+    ASSERT_EQ(taken.size(), 2u);
+
+    FtpServer server;
+    ASSERT_GT(server.port(), 0);
+    ScopedIni ini(Ini("Server=" + server.address() + "\r\nPassword=skarv\r\nDataPortMin=" +
+                      std::to_string(lo) + "\r\nDataPortMax=" + std::to_string(lo + 1) + "\r\n"));
+    MessageRecorder rec;
+    Upload u;
+    ASSERT_TRUE(u.ftp.Configure());
+    EXPECT_FALSE(u.ftp.Upload("G0\r\n", "O3.NC"));
+    for (int t : taken) ::close(t);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "FTP-klient: Put(Stream,O3.NC)");
+    EXPECT_EQ(rec.messages[0].second,
+              kFtpNoDataPort + std::to_string(lo) + "-" + std::to_string(lo + 1));
+    auto cmds = server.Commands();
+    for (const auto& c : cmds) EXPECT_NE(c.rfind("PORT", 0), 0u) << c;
+    EXPECT_FALSE(Contains(cmds, "STOR O3.NC"));
 }
 
 TEST(FtpKlientModul, WindowCommandLiftsHourglassForTheErrorBox) {

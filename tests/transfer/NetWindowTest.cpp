@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"
-#include "platform/CurlFtpClient.h"
+#include "platform/PosixFtpClient.h"
 #include "settings/KeyStore.h"
 #include "settings/MessageSink.h"
 #include "settings/Strings.h"
@@ -81,7 +81,7 @@ protected:
     MemoryKeyStore store;
     ScopedScriptedPrompter prompter;
     MessageSinkFn previousSink;
-    CurlFtpClient client;
+    PosixFtpClient client;
     TFtpKlientModul ftp{client};
 };
 }  // namespace

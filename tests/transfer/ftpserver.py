@@ -26,6 +26,11 @@ def main():
     p.add_argument("--perm", default="elradfmw")
     p.add_argument("--plain-fs", action="store_true", help="no backslash reading")
     p.add_argument("--cwd-code", default="", help="answer a good CWD with this code")
+    p.add_argument("--permit-foreign", action="store_true",
+                   help="accept an active-mode address other than the client's (127.0.0.0/8 only)")
+    p.add_argument("--banner", default="", help="the greeting; a long one goes out in many lines")
+    p.add_argument("--never-connect", action="store_true",
+                   help="take an active-mode announcement and never open its data connection")
     a = p.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -48,10 +53,29 @@ def main():
                 return FTPHandler.respond(self, resp)
             return FTPHandler.respond(self, resp, logfun)
 
+        def ftp_PORT(self, line):
+            if a.never_connect:
+                self.respond("200 Active data connection established.")
+                return
+            # Whatever the client announces, this server connects only on the loopback.
+            if a.permit_foreign and not line.startswith("127,"):
+                self.respond("501 Only loopback addresses here.")
+                return
+            return FTPHandler.ftp_PORT(self, line)
+
+        def ftp_EPRT(self, line):
+            if a.permit_foreign and "|127." not in line:
+                self.respond("501 Only loopback addresses here.")
+                return
+            return FTPHandler.ftp_EPRT(self, line)
+
     Handler.authorizer = auth
     Handler.abstracted_fs = AbstractedFS if a.plain_fs else BackslashFS
     Handler.timeout = 60
     Handler.auth_failed_timeout = 0
+    Handler.permit_foreign_addresses = a.permit_foreign
+    if a.banner:
+        Handler.banner = a.banner.replace("\\n", "\r\n")
     server = FTPServer(("127.0.0.1", 0), Handler)
     sys.stdout.write("%d\n" % server.socket.getsockname()[1])
     sys.stdout.flush()
