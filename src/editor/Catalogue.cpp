@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -12,33 +11,6 @@
 #include "settings/Visual.h"
 
 namespace {
-constexpr size_t kChunk = 1 << 16;
-
-// One byte of the file, or -1 at its end (Ctrl-Z ends it as for ReadTextLine).
-int PeekChar(TextFile& f) {
-    if (!f.file || f.forWrite || f.error) return -1;
-    if (f.bufferPos >= f.buffer.size()) {
-        if (f.atEnd) return -1;
-        f.buffer.resize(kChunk);
-        size_t n = std::fread(f.buffer.data(), 1, kChunk, f.file);
-        f.buffer.resize(n);
-        f.bufferPos = 0;
-        if (n == 0) {
-            if (std::ferror(f.file)) f.error = true;
-            f.atEnd = true;
-            return -1;
-        }
-    }
-    unsigned char c = static_cast<unsigned char>(f.buffer[f.bufferPos]);
-    if (c == 26) {
-        f.atEnd = true;
-        f.buffer.clear();
-        f.bufferPos = 0;
-        return -1;
-    }
-    return c;
-}
-
 bool WildcardMatch(const std::string& name, size_t n, const std::string& pat, size_t p) {
     while (p < pat.size()) {
         if (pat[p] == '*') {
@@ -83,13 +55,13 @@ bool ReadExcerptLine(TextFile& f, std::string& line, bool& ok) {
     line.clear();
     if (!ok) return false;
     int c;
-    while ((c = PeekChar(f)) >= 0 && c <= 32 && c != 0x15) ++f.bufferPos;
+    while ((c = PeekTextByte(f)) >= 0 && c <= 32 && c != 0x15) SkipTextByte(f);
     if (c == 0x15) {
         line.push_back(static_cast<char>(c));
-        ++f.bufferPos;
+        SkipTextByte(f);
     }
-    while (line.size() < kExcerptLineLimit && (c = PeekChar(f)) >= 0) {
-        ++f.bufferPos;
+    while (line.size() < kExcerptLineLimit && (c = PeekTextByte(f)) >= 0) {
+        SkipTextByte(f);
         if (c == '\r' || c == '\n') break;
         if (c >= 32) line.push_back(static_cast<char>(c));
     }

@@ -139,6 +139,15 @@ bool MoreText(TextFile& f) {
     return Peek(f);
 }
 
+int PeekTextByte(TextFile& f) {
+    if (!f.file || f.forWrite || f.error || !Peek(f)) return -1;
+    return static_cast<unsigned char>(f.buffer[f.bufferPos]);
+}
+
+void SkipTextByte(TextFile& f) {
+    if (f.bufferPos < f.buffer.size()) ++f.bufferPos;
+}
+
 int CloseText(TextFile& f, bool& ok) {
     int err = 0;
     if (f.file) {

@@ -29,6 +29,11 @@ void WriteTextLine(TextFile& f, const std::string& text, bool& ok);
 void WriteText(TextFile& f, const std::string& text, bool& ok);
 void ReadTextLine(TextFile& f, std::string& text, bool& ok);
 bool MoreText(TextFile& f);
+// Byte-wise reading for readers with rules of their own: the next byte (0-255) without
+// taking it, or -1 at the end of the file (Ctrl-Z ends it here too) or after an error.
+int PeekTextByte(TextFile& f);
+// Takes the byte PeekTextByte has shown.
+void SkipTextByte(TextFile& f);
 int CloseText(TextFile& f, bool& ok);
 
 // Test hook: the next write operation on any text file fails as a full disk would.

@@ -7,6 +7,17 @@
 #include "transfer/EditCom.h"
 
 namespace {
+// The end of the tape: "StoppKode", then "Trailer" NUL bytes.
+void WriteStopCodeAndTrailer(TComPort& port) {
+    std::string block = ReadIniString(kEditorSection, "StoppKode", "", true);
+    WriteComBlock(port, block);
+    int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
+    if (trailer > 0) {
+        block.assign(static_cast<size_t>(trailer), '\0');
+        WriteComBlock(port, block);
+    }
+}
+
 // Waiting for the cancel with the port kept open: a short sleep per pass keeps the wait from
 // taking a processor.
 constexpr auto kIdlePass = std::chrono::milliseconds(5);
@@ -90,13 +101,7 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
     SendResult result = SendResult::Cancelled;
     if (finished) {
         result = SendResult::Finished;
-        block = ReadIniString(kEditorSection, "StoppKode", "", true);
-        WriteComBlock(port, block);
-        int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
-        if (trailer > 0) {
-            block.assign(static_cast<size_t>(trailer), '\0');
-            WriteComBlock(port, block);
-        }
+        WriteStopCodeAndTrailer(port);
         // The transfer is over when the last byte has left the port, not when it is queued:
         // a machine that holds XOFF at the end is waited for until the user cancels.
         while (!DrainComPort(port)) {
@@ -156,13 +161,7 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
     }
     if (hooks.hideSelection) hooks.hideSelection();
     // Unlike the thread, the stop code and the trailer go out after a cancel too.
-    block = ReadIniString(kEditorSection, "StoppKode", "", true);
-    WriteComBlock(port, block);
-    int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
-    if (trailer > 0) {
-        block.assign(static_cast<size_t>(trailer), '\0');
-        WriteComBlock(port, block);
-    }
+    WriteStopCodeAndTrailer(port);
     // Until the tape end has left the port; after a cancel one more write timeout at most.
     while (!DrainComPort(port)) {
         pump();
