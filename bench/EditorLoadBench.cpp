@@ -3,6 +3,7 @@
 // until the whole text is coloured, a keystroke that recolours the caret's line, and a save.
 // Whole-program timings of the real window (offscreen); an optional argument gives another
 // line count.
+#include "BenchSupport.h"
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -28,14 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-long PeakKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 // Lines of 40 bytes on average (CR LF included), with address letters, comments and star
@@ -119,7 +112,7 @@ int main(int argc, char** argv) {
     auto t0 = Clock::now();
     std::string name = form.LoadDocument(NativeToDncPath(path));
     auto t1 = Clock::now();
-    long peak = PeakKb();
+    long peak = bench::PeakKb();
     bool asked = prompter.Texts("question").size() == 1;
     bool complete = c.LineCount() == lines && c.TextLength() == static_cast<int>(size);
     bool allColoured = form.TekstFormatering->isChecked() && LineColoured(c, lines / 2) &&

@@ -1,6 +1,7 @@
 // The text tools on a big program: 2.5 million lines, about 100 MB. The core functions on
 // the line list, and the skarv commands end to end (read, split, transform, write safely),
 // beside sed doing a compress-like substitution on the same file for comparison.
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -27,50 +28,10 @@ std::string DataDir() { return std::string(SKARV_BUILD_DIR) + "/bench-data"; }
 std::string ProgramFile() { return DataDir() + "/big.nc"; }
 std::string IniFile() { return DataDir() + "/bench.ini"; }
 
-// A shop-like program: block numbers, spaced and compressed words, comments, tool changes.
-std::string MakeProgram() {
-    std::string text;
-    text.reserve(kLines * 41);
-    char buf[128];
-    for (size_t i = 0; i < kLines; ++i) {
-        int n;
-        double x = (i % 9973) * 0.137, y = -((i * 7) % 5011) * 0.219;
-        switch (i % 8) {
-        case 0:
-            n = std::snprintf(buf, sizeof buf, "N%zu G01 X%.3f Y%.3f Z-1.5 F250", i * 10, x, y);
-            break;
-        case 1:
-            n = std::snprintf(buf, sizeof buf, "N%zuG01X%.3fY%.3fZ-1.5F250", i * 10, x, y);
-            break;
-        case 2:
-            n = std::snprintf(buf, sizeof buf, "N%zu G02 X%.3f Y%.3f I2.5 J0.", i * 10, x, y);
-            break;
-        case 3:
-            n = std::snprintf(buf, sizeof buf, "(KONTUR %zu X %.1f)", i, x);
-            break;
-        case 4:
-            n = std::snprintf(buf, sizeof buf, "N%zu G00 Z5.0 M09 (RETUR)", i * 10);
-            break;
-        case 5:
-            n = std::snprintf(buf, sizeof buf, "N%zuT%zuM6S1200M3", i * 10, i % 20 + 1);
-            break;
-        case 6:
-            n = std::snprintf(buf, sizeof buf, "N%zu X%.3f\tY%.3f", i * 10, x, y);
-            break;
-        default:
-            n = std::snprintf(buf, sizeof buf, "G01X%.3fY%.3fF180.5", x, y);
-            break;
-        }
-        text.append(buf, static_cast<size_t>(n));
-        text += "\r\n";
-    }
-    return text;
-}
-
 const std::string& ProgramText() {
     static std::string text = [] {
         std::filesystem::create_directories(DataDir());
-        std::string t = MakeProgram();
+        std::string t = bench::MakeShopProgram(kLines);
         std::ofstream(ProgramFile(), std::ios::binary).write(t.data(), static_cast<std::streamsize>(t.size()));
         std::ofstream(IniFile()) << "[Maskin1]\r\nProtokoll=ISO\r\nBlokkTegn=N\r\nTab=False\r\n";
         return t;

@@ -1,5 +1,6 @@
 // Loading a 100 MB program of 2.5 million lines into the text control: the time of the load
 // and the process's peak memory, against the file's size.
+#include "BenchSupport.h"
 #include <QApplication>
 
 #include <chrono>
@@ -14,21 +15,6 @@
 #include "editor/TextControl.h"
 
 namespace {
-long PeakKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
-
-long CurrentKb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
 
 // 2.5 million lines of 40 bytes on average (CR LF included): 100 MB.
 size_t WriteProgram(const std::string& path, int lines) {
@@ -69,7 +55,7 @@ int main(int argc, char** argv) {
     control.resize(640, 480);
     control.show();
     app.processEvents();
-    long before = CurrentKb();
+    long before = bench::CurrentKb();
 
     auto t0 = std::chrono::steady_clock::now();
     {
@@ -91,7 +77,7 @@ int main(int argc, char** argv) {
     auto t1 = std::chrono::steady_clock::now();
     app.processEvents();  // the first paint
     auto t2 = std::chrono::steady_clock::now();
-    long peak = PeakKb();
+    long peak = bench::PeakKb();
 
     double ms = std::chrono::duration<double, std::milli>(t1 - t0).count();
     double paint = std::chrono::duration<double, std::milli>(t2 - t1).count();

@@ -205,8 +205,9 @@ Answer ScriptedPrompter::Question(const std::string& caption, const std::string&
     return a;
 }
 
-bool ScriptedPrompter::OpenFile(const FileDialogRequest& request, std::string& chosen) {
-    shown.push_back({"open", request.caption, request.filter, Buttons::Ok, Answer::Ok});
+bool ScriptedPrompter::AnswerFile(const char* kind, const FileDialogRequest& request,
+                                  std::string& chosen) {
+    shown.push_back({kind, request.caption, request.filter, Buttons::Ok, Answer::Ok});
     fileRequests.push_back(request);
     if (onShow) onShow(shown.back());
     if (files.empty()) return false;
@@ -215,14 +216,12 @@ bool ScriptedPrompter::OpenFile(const FileDialogRequest& request, std::string& c
     return !chosen.empty();
 }
 
+bool ScriptedPrompter::OpenFile(const FileDialogRequest& request, std::string& chosen) {
+    return AnswerFile("open", request, chosen);
+}
+
 bool ScriptedPrompter::SaveFile(const FileDialogRequest& request, std::string& chosen) {
-    shown.push_back({"save", request.caption, request.filter, Buttons::Ok, Answer::Ok});
-    fileRequests.push_back(request);
-    if (onShow) onShow(shown.back());
-    if (files.empty()) return false;
-    chosen = files.front();
-    files.pop_front();
-    return !chosen.empty();
+    return AnswerFile("save", request, chosen);
 }
 
 bool ScriptedPrompter::Print(PrintRequest& request) {

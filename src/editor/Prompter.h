@@ -98,6 +98,9 @@ public:
     bool Print(PrintRequest& request) override;
     // Texts of the dialogs of one kind, in order.
     std::vector<std::string> Texts(const std::string& kind = "message") const;
+
+private:
+    bool AnswerFile(const char* kind, const FileDialogRequest& request, std::string& chosen);
 };
 
 // Installs a ScriptedPrompter for the lifetime of the object (tests).
