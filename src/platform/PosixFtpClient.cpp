@@ -1,5 +1,7 @@
 #include "platform/PosixFtpClient.h"
 
+#include "platform/Sockets.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -9,16 +11,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace {
-long long NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // A reply longer than this is cut; the rest of it is read and dropped.
 constexpr size_t kMaxReply = 64 * 1024;
 // The QUIT at the end is a courtesy: a server that does not answer it is not waited for long.
@@ -27,38 +22,6 @@ constexpr int kQuitMs = 3000;
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
-}
-
-// Waits for the events on fd until the deadline: 1 ready, 0 timed out, -1 failed.
-int WaitFd(int fd, short events, long long deadline) {
-    for (;;) {
-        long long left = deadline - NowMs();
-        if (left <= 0) return 0;
-        pollfd p{fd, events, 0};
-        int r = ::poll(&p, 1, static_cast<int>(left));
-        if (r > 0) return 1;
-        if (r < 0 && errno != EINTR) return -1;
-    }
-}
-
-// A non-blocking connect to the address within the deadline; the socket or -1 (errno set).
-int ConnectTo(const sockaddr* addr, socklen_t len, long long deadline) {
-    int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (::connect(fd, addr, len) == 0) return fd;
-    if (errno != EINPROGRESS) {
-        int e = errno;
-        ::close(fd);
-        errno = e;
-        return -1;
-    }
-    int w = WaitFd(fd, POLLOUT, deadline);
-    int err = 0;
-    socklen_t elen = sizeof err;
-    if (w == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &elen) == 0 && err == 0) return fd;
-    ::close(fd);
-    errno = w == 0 ? ETIMEDOUT : (err ? err : EIO);
-    return -1;
 }
 
 std::string Seconds(int ms) { return std::to_string(ms <= 0 ? 1 : (ms + 999) / 1000); }
@@ -172,7 +135,7 @@ void PosixFtpClient::CloseSession() {
 bool PosixFtpClient::ReadReply(int& code, std::string& text, int limitMs) {
     code = 0;
     text.clear();
-    long long deadline = NowMs() + limitMs;
+    long long deadline = SteadyNowMs() + limitMs;
     int first = 0;
     bool multi = false;
     for (;;) {
@@ -227,7 +190,7 @@ bool PosixFtpClient::SendCommand(const std::string& command) {
         return false;
     }
     std::string data = command + "\r\n";
-    long long deadline = NowMs() + replyMs_;
+    long long deadline = SteadyNowMs() + replyMs_;
     size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
@@ -265,7 +228,7 @@ bool PosixFtpClient::Connect() {
         return false;
     }
     if (name.front() == '[') name = name.substr(1, name.size() - 2);
-    long long deadline = NowMs() + connectMs_;
+    long long deadline = SteadyNowMs() + connectMs_;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -278,7 +241,7 @@ bool PosixFtpClient::Connect() {
         return false;
     }
     int err = ECONNREFUSED;
-    for (addrinfo* a = list; a && fd_ < 0 && NowMs() < deadline; a = a->ai_next) {
+    for (addrinfo* a = list; a && fd_ < 0 && SteadyNowMs() < deadline; a = a->ai_next) {
         fd_ = ConnectTo(a->ai_addr, a->ai_addrlen, deadline);
         if (fd_ < 0) err = errno;
     }
@@ -290,11 +253,11 @@ bool PosixFtpClient::Connect() {
 
     int code = 0;
     std::string text;
-    long long left = deadline - NowMs();
+    long long left = deadline - SteadyNowMs();
     // The greeting; 120 asks to wait for the real one.
     do {
         if (!ReadReply(code, text, static_cast<int>(left > 0 ? left : 1))) return false;
-        left = deadline - NowMs();
+        left = deadline - SteadyNowMs();
     } while (code == 120);
     if (code != 220) {
         failure_ = text;
@@ -363,7 +326,7 @@ bool PosixFtpClient::OpenPassive(int& dataFd) {
         reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port = htons(static_cast<uint16_t>(port));
     else
         reinterpret_cast<sockaddr_in*>(&peer)->sin_port = htons(static_cast<uint16_t>(port));
-    dataFd = ConnectTo(reinterpret_cast<sockaddr*>(&peer), len, NowMs() + connectMs_);
+    dataFd = ConnectTo(reinterpret_cast<sockaddr*>(&peer), len, SteadyNowMs() + connectMs_);
     if (dataFd < 0) {
         failure_ = std::string(kFtpDataFailed) + std::strerror(errno);
         return false;
@@ -485,7 +448,7 @@ bool PosixFtpClient::OpenActive(int& listenFd) {
 bool PosixFtpClient::AcceptData(int listenFd, int& dataFd) {
     // The server connects within the reply limit; a reply on the control connection in the
     // meantime means it gave up.
-    long long deadline = NowMs() + replyMs_;
+    long long deadline = SteadyNowMs() + replyMs_;
     for (;;) {
         dataFd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (dataFd >= 0) return true;
@@ -493,7 +456,7 @@ bool PosixFtpClient::AcceptData(int listenFd, int& dataFd) {
             failure_ = std::string(kFtpDataFailed) + std::strerror(errno);
             return false;
         }
-        long long left = deadline - NowMs();
+        long long left = deadline - SteadyNowMs();
         if (left <= 0) {
             failure_ = kFtpNoDataConnection + Seconds(replyMs_) + " s";
             return false;
@@ -525,7 +488,7 @@ bool PosixFtpClient::SendData(int dataFd, std::string_view bytes) {
         }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             // Each stall of the data may last the reply limit.
-            int w = WaitFd(dataFd, POLLOUT, NowMs() + replyMs_);
+            int w = WaitFd(dataFd, POLLOUT, SteadyNowMs() + replyMs_);
             if (w == 1) continue;
             failure_ = w == 0 ? TimedOutText(replyMs_) : std::string(kFtpDataFailed) + std::strerror(errno);
             return false;

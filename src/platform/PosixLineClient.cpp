@@ -1,5 +1,7 @@
 #include "platform/PosixLineClient.h"
 
+#include "platform/Sockets.h"
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -7,15 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 
 namespace {
-long long NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 bool ValidPort(const std::string& port) {
     if (port.empty() || port.size() > 5) return false;
     int v = 0;
@@ -26,48 +21,25 @@ bool ValidPort(const std::string& port) {
     return v >= 1 && v <= 65535;
 }
 
-constexpr int kSliceMs = 50;
 }  // namespace
 
 bool PosixLineClient::WaitFor(short events, long long deadlineMs) {
-    for (;;) {
-        long long left = deadlineMs - NowMs();
-        if (left <= 0) return false;
-        pollfd p{fd_, events, 0};
-        int r = ::poll(&p, 1, static_cast<int>(left < kSliceMs ? left : kSliceMs));
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return true;  // the following call reports the error
-        Waiting();
-    }
+    // A failed poll counts as ready: the following call reports the error.
+    return WaitFd(fd_, events, deadlineMs, [this] { Waiting(); }) != 0;
 }
 
 bool PosixLineClient::Connect(const std::string& host, const std::string& port) {
     Disconnect();
     if (host.empty() || !ValidPort(port)) return false;
-    long long deadline = NowMs() + connectMs_;
+    long long deadline = SteadyNowMs() + connectMs_;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* list = nullptr;
     if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0) return false;
-    for (addrinfo* a = list; a && fd_ < 0; a = a->ai_next) {
-        int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          a->ai_protocol);
-        if (fd < 0) continue;
-        fd_ = fd;
-        bool ok = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
-        if (!ok && errno == EINPROGRESS && WaitFor(POLLOUT, deadline)) {
-            int err = 0;
-            socklen_t len = sizeof err;
-            ok = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
-        }
-        if (!ok) {
-            ::close(fd);
-            fd_ = -1;
-        }
-        if (NowMs() >= deadline) break;
-    }
+    for (addrinfo* a = list; a && fd_ < 0 && SteadyNowMs() < deadline; a = a->ai_next)
+        fd_ = ConnectTo(a->ai_addr, a->ai_addrlen, deadline, [this] { Waiting(); });
     ::freeaddrinfo(list);
     return fd_ >= 0;
 }
@@ -75,7 +47,7 @@ bool PosixLineClient::Connect(const std::string& host, const std::string& port) 
 bool PosixLineClient::SendLine(const std::string& line, const std::string& lineEnd) {
     if (fd_ < 0) return false;
     std::string data = line + lineEnd;
-    long long deadline = NowMs() + replyMs_;
+    long long deadline = SteadyNowMs() + replyMs_;
     size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
@@ -93,7 +65,7 @@ bool PosixLineClient::SendLine(const std::string& line, const std::string& lineE
 LineClient::Receive PosixLineClient::ReceiveLine(std::string& line) {
     line.clear();
     if (fd_ < 0) return Receive::Failed;
-    long long deadline = NowMs() + replyMs_;
+    long long deadline = SteadyNowMs() + replyMs_;
     bool cut = false;  // the line is full: the rest of it is read and dropped
     char chunk[16384];
     for (;;) {
