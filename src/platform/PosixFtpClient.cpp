@@ -189,25 +189,11 @@ bool PosixFtpClient::SendCommand(const std::string& command) {
         failure_ = kFtpNotConnected;
         return false;
     }
-    std::string data = command + "\r\n";
-    long long deadline = SteadyNowMs() + replyMs_;
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            if (WaitFd(fd_, POLLOUT, deadline) == 1) continue;
-            failure_ = TimedOutText(replyMs_);
-        } else {
-            failure_ = std::string(kFtpClosed) + ": " + std::strerror(errno);
-        }
-        CloseSession();
-        return false;
-    }
-    return true;
+    int r = SendAll(fd_, command + "\r\n", replyMs_);
+    if (r == 1) return true;
+    failure_ = r == 0 ? TimedOutText(replyMs_) : std::string(kFtpClosed) + ": " + std::strerror(errno);
+    CloseSession();
+    return false;
 }
 
 bool PosixFtpClient::Command(const std::string& command, int& code, std::string& text) {
@@ -479,24 +465,11 @@ bool PosixFtpClient::AcceptData(int listenFd, int& dataFd) {
 }
 
 bool PosixFtpClient::SendData(int dataFd, std::string_view bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::send(dataFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            // Each stall of the data may last the reply limit.
-            int w = WaitFd(dataFd, POLLOUT, SteadyNowMs() + replyMs_);
-            if (w == 1) continue;
-            failure_ = w == 0 ? TimedOutText(replyMs_) : std::string(kFtpDataFailed) + std::strerror(errno);
-            return false;
-        }
-        failure_ = std::string(kFtpDataFailed) + std::strerror(errno);
-        return false;
-    }
-    return true;
+    // Each stall of the data may last the reply limit.
+    int r = SendAll(dataFd, bytes, replyMs_, true);
+    if (r == 1) return true;
+    failure_ = r == 0 ? TimedOutText(replyMs_) : std::string(kFtpDataFailed) + std::strerror(errno);
+    return false;
 }
 
 bool PosixFtpClient::Put(std::string_view bytes, const std::string& name) {

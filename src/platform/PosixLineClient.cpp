@@ -46,20 +46,7 @@ bool PosixLineClient::Connect(const std::string& host, const std::string& port) 
 
 bool PosixLineClient::SendLine(const std::string& line, const std::string& lineEnd) {
     if (fd_ < 0) return false;
-    std::string data = line + lineEnd;
-    long long deadline = SteadyNowMs() + replyMs_;
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            if (!WaitFor(POLLOUT, deadline)) return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return SendAll(fd_, line + lineEnd, replyMs_, false, [this] { Waiting(); }) == 1;
 }
 
 LineClient::Receive PosixLineClient::ReceiveLine(std::string& line) {

@@ -45,3 +45,24 @@ int ConnectTo(const sockaddr* addr, socklen_t len, long long deadline,
     errno = w == 0 ? ETIMEDOUT : (err ? err : EIO);
     return -1;
 }
+
+int SendAll(int fd, std::string_view data, int limitMs, bool perStall,
+            const std::function<void()>& slice) {
+    long long deadline = SteadyNowMs() + limitMs;
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            if (perStall) deadline = SteadyNowMs() + limitMs;
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            int w = WaitFd(fd, POLLOUT, deadline, slice);
+            if (w == 1) continue;
+            return w;
+        }
+        return -1;
+    }
+    return 1;
+}

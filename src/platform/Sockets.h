@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <functional>
+#include <string_view>
 
 // Milliseconds of the steady clock.
 long long SteadyNowMs();
@@ -18,3 +19,8 @@ int WaitFd(int fd, short events, long long deadline, const std::function<void()>
 // (ETIMEDOUT when the deadline passed).
 int ConnectTo(const sockaddr* addr, socklen_t len, long long deadline,
               const std::function<void()>& slice = {});
+
+// Sends all of data within limitMs: 1 sent, 0 timed out, -1 failed (errno set). With
+// perStall the limit applies to each stall of the peer rather than to the whole send.
+int SendAll(int fd, std::string_view data, int limitMs, bool perStall = false,
+            const std::function<void()>& slice = {});
