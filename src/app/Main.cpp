@@ -12,7 +12,7 @@
 #include "platform/DevPortDriver.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/TermiosSerial.h"
-#include "print/PrinterSelect.h"
+#include "print/QtPrinterList.h"
 #include "settings/Launcher.h"
 #include "transfer/AskDlg.h"
 #include "transfer/EditTran.h"

@@ -9,7 +9,7 @@
 #include "editor/EditUnit.h"
 #include "editor/Prompter.h"
 #include "print/PrintCommand.h"
-#include "print/PrinterSelect.h"
+#include "print/QtPrinterList.h"
 #include "print/Utskrift.h"
 
 // Printing

@@ -5,7 +5,7 @@
 #include <QLocale>
 
 #include "editor/Prompter.h"
-#include "print/PrinterSelect.h"
+#include "print/QtPrinterList.h"
 #include "print/PrinterStream.h"
 
 namespace {

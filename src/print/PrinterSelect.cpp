@@ -1,8 +1,5 @@
 #include "print/PrinterSelect.h"
 
-#include <QPrinterInfo>
-
-#include "editor/Prompter.h"
 #include "print/Utskrift.h"
 #include "settings/MessageSink.h"
 #include "settings/Settings.h"
@@ -10,17 +7,6 @@
 
 namespace {
 std::string g_selectedPrinter;
-}
-
-std::vector<std::string> QtPrinterList::Names() const {
-    std::vector<std::string> names;
-    for (const QString& name : QPrinterInfo::availablePrinterNames())
-        names.push_back(ToCp1252(name));
-    return names;
-}
-
-std::string QtPrinterList::DefaultName() const {
-    return ToCp1252(QPrinterInfo::defaultPrinterName());
 }
 
 std::string SelectedPrinter() { return g_selectedPrinter; }
@@ -31,8 +17,6 @@ std::string PrinterNumberErrorText(int number, int installed) {
     return "Skriver nummer " + std::to_string(number) + " finnes ikke, " +
            std::to_string(installed) + " skrivere er installert";
 }
-
-void VelgDefaultSkriver() { VelgDefaultSkriver(QtPrinterList()); }
 
 void VelgDefaultSkriver(const PrinterList& printers) {
     std::string skriver = ReadIniString(kPrintSection, "Skriver", "PRN");

@@ -16,14 +16,8 @@ public:
     virtual std::string DefaultName() const = 0;  // empty when the system names none
 };
 
-// The printers Qt's print support lists (the CUPS printers on Linux).
-class QtPrinterList : public PrinterList {
-public:
-    std::vector<std::string> Names() const override;
-    std::string DefaultName() const override;
-};
-
-void VelgDefaultSkriver();
+// Chooses the printer of the next print among the printers given (the windows' own
+// VelgDefaultSkriver() passes the system's printers).
 void VelgDefaultSkriver(const PrinterList& printers);
 
 // The printer of the next print; empty for the system's default.
