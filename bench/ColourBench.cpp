@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "editor/Loaders.h"
+#include "document/Loaders.h"
 #include "nctools/Colour.h"
 #include "settings/PathResolve.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "editor/EditUnit.h"
-#include "nctools/RenumForm.h"
+#include "windows/nctools/RenumForm.h"
 #include "settings/Settings.h"
 
 extern char** environ;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "editor/FindReplace.h"
+#include "document/FindReplace.h"
 
 namespace {
 // About 100 MB of NC blocks; "M08" stands in every 27th block (100,000 times with the

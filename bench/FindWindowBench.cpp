@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "editor/EditUnit.h"
-#include "editor/FindDialog.h"
-#include "editor/Prompter.h"
+#include "windows/document/FindDialog.h"
+#include "widgets/Prompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"

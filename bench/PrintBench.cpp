@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "print/PrinterStream.h"
+#include "windows/print/PrinterStream.h"
 #include "print/Utskrift.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "editor/TextControl.h"
+#include "widgets/TextControl.h"
 
 namespace {
 

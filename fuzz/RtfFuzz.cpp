@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "ui/RichText.h"
+#include "document/RichText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view in(reinterpret_cast<const char*>(data), size);

@@ -17,7 +17,7 @@ fi
 sources_for() {
   case "$1" in
     DxfFuzz) echo src/settings/*.cpp src/convert/DXF.cpp src/convert/ESSI.cpp ;;
-    RtfFuzz) echo src/ui/RichText.cpp ;;
+    RtfFuzz) echo src/document/RichText.cpp ;;
     *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
   esac
 }

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "editor/AppTitle.h"
+#include "document/AppTitle.h"
 
 namespace {
 constexpr int kWaitMs = 2000;

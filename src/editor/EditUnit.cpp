@@ -16,9 +16,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "editor/AppTitle.h"
-#include "editor/Prompter.h"
-#include "editor/ToolGlyphs.h"
+#include "document/AppTitle.h"
+#include "widgets/Prompter.h"
+#include "widgets/ToolGlyphs.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"

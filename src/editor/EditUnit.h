@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/TextControl.h"
+#include "widgets/TextControl.h"
 
 class QAction;
 class QComboBox;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "settings/MessageSink.h"
 

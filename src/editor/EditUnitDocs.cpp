@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "editor/DocFiles.h"
+#include "document/DocFiles.h"
 #include "editor/EditUnit.h"
-#include "editor/Loaders.h"
-#include "editor/Prompter.h"
+#include "document/Loaders.h"
+#include "widgets/Prompter.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"

@@ -2,9 +2,9 @@
 #include <QString>
 
 #include "editor/EditUnit.h"
-#include "editor/FindDialog.h"
-#include "editor/FindReplace.h"
-#include "editor/Prompter.h"
+#include "windows/document/FindDialog.h"
+#include "document/FindReplace.h"
+#include "widgets/Prompter.h"
 
 namespace {
 void NotFound(const std::string& what) { GetPrompter().Message(kFindCaption, kNotFoundText + what); }

@@ -3,14 +3,14 @@
 #include <QString>
 
 #include "editor/EditUnit.h"
-#include "editor/EventLog.h"
-#include "editor/HelpWindow.h"
-#include "editor/Prompter.h"
+#include "document/EventLog.h"
+#include "windows/document/HelpWindow.h"
+#include "widgets/Prompter.h"
 #include "settings/Launcher.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
-#include "ui/AboutBox.h"
-#include "ui/ReklameBilde.h"
+#include "windows/info/AboutBox.h"
+#include "windows/info/ReklameBilde.h"
 
 void TTextForm::HendelseButtonClick() { ShowLog(); }
 

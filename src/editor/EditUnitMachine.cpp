@@ -1,7 +1,7 @@
 // Machine selection and the catalogue of the machine's programs.
 #include <QString>
 
-#include "editor/Catalogue.h"
+#include "document/Catalogue.h"
 #include "editor/EditUnit.h"
 
 void TTextForm::MaskinBoksChange() {

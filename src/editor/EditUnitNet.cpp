@@ -4,14 +4,14 @@
 
 #include <exception>
 
-#include "editor/DocFiles.h"
+#include "document/DocFiles.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "platform/PosixFtpClient.h"
 #include "platform/PosixLineClient.h"
 #include "settings/MessageSink.h"
 #include "transfer/FtpKli.h"
-#include "transfer/NetPrompts.h"
+#include "windows/transfer/NetPrompts.h"
 #include "transfer/TcpTransfer.h"
 
 struct TTextForm::OwnFtpModule {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
-#include "print/PrintCommand.h"
-#include "print/QtPrinterList.h"
+#include "widgets/Prompter.h"
+#include "windows/print/PrintCommand.h"
+#include "windows/print/QtPrinterList.h"
 #include "print/Utskrift.h"
 
 // Printing

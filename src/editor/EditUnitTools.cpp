@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "calc/RoteringForm.h"
-#include "calc/TrigForm.h"
-#include "editor/ControlLines.h"
+#include "windows/calc/RoteringForm.h"
+#include "windows/calc/TrigForm.h"
+#include "widgets/ControlLines.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "nctools/CompressAir.h"
 #include "nctools/Renum.h"
-#include "nctools/RenumForm.h"
+#include "windows/nctools/RenumForm.h"
 #include "settings/Settings.h"
 
 namespace {

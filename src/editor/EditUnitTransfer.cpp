@@ -3,8 +3,8 @@
 
 #include "editor/EditUnit.h"
 #include "settings/Settings.h"
-#include "transfer/AskDlg.h"
-#include "transfer/EditTran.h"
+#include "windows/transfer/AskDlg.h"
+#include "windows/transfer/EditTran.h"
 
 void TTextForm::OverfoerClick() {
     if (!TransForm) {

@@ -1,6 +1,6 @@
 #include "transfer/TcpTransfer.h"
 
-#include "editor/DocFiles.h"
+#include "document/DocFiles.h"
 #include "settings/MessageSink.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"

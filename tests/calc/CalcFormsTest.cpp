@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "calc/RoteringForm.h"
-#include "calc/TrigForm.h"
-#include "editor/Prompter.h"
+#include "windows/calc/RoteringForm.h"
+#include "windows/calc/TrigForm.h"
+#include "widgets/Prompter.h"
 #include "platform/ProcessLauncher.h"
 
 namespace {

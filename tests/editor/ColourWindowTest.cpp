@@ -11,9 +11,9 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "editor/AppTitle.h"
+#include "document/AppTitle.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"

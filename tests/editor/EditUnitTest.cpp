@@ -13,9 +13,9 @@
 #include <QToolBar>
 
 #include "TestSupport.h"
-#include "editor/AppTitle.h"
+#include "document/AppTitle.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"

@@ -10,9 +10,9 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "editor/FindDialog.h"
-#include "editor/FindReplace.h"
-#include "editor/Prompter.h"
+#include "windows/document/FindDialog.h"
+#include "document/FindReplace.h"
+#include "widgets/Prompter.h"
 #include "settings/KeyStore.h"
 
 namespace {

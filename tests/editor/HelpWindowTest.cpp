@@ -13,9 +13,9 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "editor/EventLog.h"
-#include "editor/HelpWindow.h"
-#include "editor/Prompter.h"
+#include "document/EventLog.h"
+#include "windows/document/HelpWindow.h"
+#include "widgets/Prompter.h"
 #include "settings/KeyStore.h"
 #include "settings/Launcher.h"
 #include "settings/PathResolve.h"

@@ -8,7 +8,7 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 

@@ -10,9 +10,9 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "print/PrinterSelect.h"
-#include "print/PrinterStream.h"
+#include "windows/print/PrinterStream.h"
 #include "print/Utskrift.h"
 #include "settings/KeyStore.h"
 #include "settings/MessageSink.h"

@@ -15,14 +15,14 @@
 #include <functional>
 
 #include "TestSupport.h"
-#include "calc/RoteringForm.h"
-#include "calc/TrigForm.h"
+#include "windows/calc/RoteringForm.h"
+#include "windows/calc/TrigForm.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "nctools/CompressAir.h"
 #include "nctools/LineList.h"
-#include "nctools/RenumForm.h"
+#include "windows/nctools/RenumForm.h"
 #include "settings/KeyStore.h"
 
 namespace {

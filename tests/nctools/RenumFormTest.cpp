@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "editor/Prompter.h"
-#include "nctools/RenumForm.h"
+#include "widgets/Prompter.h"
+#include "windows/nctools/RenumForm.h"
 
 namespace {
 struct RunState {

@@ -8,8 +8,8 @@
 
 #include "PrintTestUtil.h"
 #include "TestSupport.h"
-#include "editor/Prompter.h"
-#include "print/PrintCommand.h"
+#include "widgets/Prompter.h"
+#include "windows/print/PrintCommand.h"
 #include "print/PrinterSelect.h"
 #include "print/Utskrift.h"
 #include "settings/MessageSink.h"

@@ -7,7 +7,7 @@
 
 #include "PrintTestUtil.h"
 #include "TestSupport.h"
-#include "print/PrinterStream.h"
+#include "windows/print/PrinterStream.h"
 #include "print/Utskrift.h"
 #include "settings/PathResolve.h"
 

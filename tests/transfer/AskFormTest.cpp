@@ -11,8 +11,8 @@
 
 #include <functional>
 
-#include "editor/Prompter.h"
-#include "transfer/AskDlg.h"
+#include "widgets/Prompter.h"
+#include "windows/transfer/AskDlg.h"
 
 namespace {
 // Runs the user's part once the dialog is up; a watchdog closes a dialog left open.

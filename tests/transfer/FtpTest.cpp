@@ -18,7 +18,7 @@
 #include "platform/PosixFtpClient.h"
 #include "settings/PathResolve.h"
 #include "transfer/FtpKli.h"
-#include "transfer/NetPrompts.h"
+#include "windows/transfer/NetPrompts.h"
 #include "FtpTestServer.h"
 #include "RecordingFtpClient.h"
 

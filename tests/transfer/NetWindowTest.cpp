@@ -14,7 +14,7 @@
 #include "FtpTestServer.h"
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "platform/PosixFtpClient.h"
 #include "settings/KeyStore.h"
 #include "settings/MessageSink.h"

@@ -16,7 +16,7 @@
 #include "TestSupport.h"
 #include "settings/PathResolve.h"
 #include "transfer/EditCom.h"
-#include "transfer/EditComT.h"
+#include "windows/transfer/EditComT.h"
 #include "transfer/SerialTransfer.h"
 #include "platform/TermiosSerial.h"
 

@@ -7,10 +7,10 @@
 
 #include "DncTestServer.h"
 #include "TestSupport.h"
-#include "editor/Prompter.h"
+#include "widgets/Prompter.h"
 #include "platform/PosixLineClient.h"
 #include "settings/PathResolve.h"
-#include "transfer/NetPrompts.h"
+#include "windows/transfer/NetPrompts.h"
 #include "transfer/TcpTransfer.h"
 
 namespace {

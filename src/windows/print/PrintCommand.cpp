@@ -1,0 +1,59 @@
+#include "windows/print/PrintCommand.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QLocale>
+
+#include "widgets/Prompter.h"
+#include "windows/print/QtPrinterList.h"
+#include "windows/print/PrinterStream.h"
+
+namespace {
+class SystemLocaleClock : public SystemClock {
+public:
+    std::string ShortDate(const LocalTime& t) const override {
+        QDate date(t.year, t.month, t.day);
+        if (!date.isValid()) return Clock::ShortDate(t);
+        return ToCp1252(QLocale::system().toString(date, QLocale::ShortFormat));
+    }
+};
+}  // namespace
+
+const Clock& LocaleClock() {
+    static SystemLocaleClock clock;
+    return clock;
+}
+
+bool RunSkrivut(const PrintCommand& command, bool fromMenu, const FormattedPrint& printFormatted,
+                const Clock& clock) {
+    int copies = 1;
+    if (fromMenu) {
+        PrintRequest request;
+        request.printerName = SelectedPrinter();
+        if (!GetPrompter().Print(request)) return false;
+        SelectPrinter(request.printerName);  // for this print only
+        copies = request.copies;
+    }
+    PrintHooks hooks;
+    hooks.askYesNo = [](const std::string& caption, const std::string& text) {
+        return GetPrompter().Question(caption, text, Buttons::YesNo, Answer::Yes) == Answer::Yes;
+    };
+    hooks.hourglass = [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    hooks.printFormatted = [&]() {
+        if (!printFormatted) return false;
+        QsciPrinter printer(QPrinter::HighResolution);
+        ConfigureDriverPrinter(printer, command.title, copies);
+        return printFormatted(printer);
+    };
+    hooks.driverStream = [&](const PrintSettings& settings) -> std::unique_ptr<PrintStream> {
+        return std::make_unique<PrinterStream>(MakeDriverPrinter(command.title, copies),
+                                               settings.fontSizePrn);
+    };
+    hooks.afterPrint = [] { VelgDefaultSkriver(); };
+    return RunPrintCommand(command, hooks, clock);
+}
