@@ -1,7 +1,5 @@
 // The main window's print command: the menu item asks for the printer first, the tool button
 // prints at once; coloured text is printed by the text control, plain text in columns.
-#include <QtGlobal>
-
 #include <exception>
 #include <string>
 #include <vector>

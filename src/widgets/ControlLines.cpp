@@ -1,7 +1,5 @@
 #include "widgets/ControlLines.h"
 
-#include <QtGlobal>
-
 #include <cstring>
 #include <stdexcept>
 

@@ -1,7 +1,6 @@
 #pragma once
 // The window's side of the FTP and TCP commands: the dialogs through the Prompter, the
 // hourglass, and repainting while a transfer waits on the network.
-#include <QtGlobal>
 #include <functional>
 #include <string>
 #include <vector>
