@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "convert/IsoEia.h"
-#include "settings/Settings.h"
 #include "transfer/Punch.h"
 
 namespace {
@@ -193,18 +192,16 @@ void SimulatedCard::Punch(const std::string& text, const std::function<uint8_t(u
 
 std::shared_ptr<SimulatedCard> MakeDemoCard(const std::string& programPath) {
     auto card = std::make_shared<SimulatedCard>();
-    const std::string& s = PunchSection();
-    const TTapeCode code = TapeCodeFromName(ReadIniString(s, "Kode", "ISO"));
-    card->motorActiveLow = ReadIniBool(s, "InvMotor", false);
-    card->directionBackwardHigh = ReadIniBool(s, "InvRetning", false);
-    card->strobeActiveLow = ReadIniBool(s, "InvSpocket", false);
-    card->dataInverted = ReadIniBool(s, "InvRead", card->strobeActiveLow);
-    int32_t offset = ReadIniInt(s, "AdresseOffset", 0);
-    card->cardOffset = uint32_t(offset < 0 ? 0 : offset);
+    const TapeSettings settings = ReadTapeSettings();
+    const TTapeCode code = settings.Code;
+    card->motorActiveLow = settings.InvMotor;
+    card->directionBackwardHigh = settings.InvRetning;
+    card->strobeActiveLow = settings.InvSpocket;
+    card->dataInverted = settings.InvRead;
+    card->cardOffset = uint32_t(settings.AdresseOffset < 0 ? 0 : settings.AdresseOffset);
 
     // The reader stops after each end of block for a moment, as the machine executes it.
-    std::string eob = ReadIniString(s, "EOB", "[CR][LF]", true).substr(0, 10);
-    for (unsigned char c : eob)
+    for (unsigned char c : settings.Eob)
         if (!(code == tcEia && c == '\n')) card->endOfBlockBytes.push_back(EncodeByte(code, c));
     if (card->endOfBlockBytes.size() > 1)
         card->endOfBlockBytes.erase(card->endOfBlockBytes.begin(), card->endOfBlockBytes.end() - 1);

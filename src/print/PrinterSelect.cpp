@@ -2,7 +2,6 @@
 
 #include "print/Utskrift.h"
 #include "settings/MessageSink.h"
-#include "settings/Settings.h"
 #include "settings/Strings.h"
 
 namespace {
@@ -19,14 +18,15 @@ std::string PrinterNumberErrorText(int number, int installed) {
 }
 
 void VelgDefaultSkriver(const PrinterList& printers) {
-    std::string skriver = ReadIniString(kPrintSection, "Skriver", "PRN");
-    bool matrise = ReadIniBool(kPrintSection, "Matrise", false);
+    const PrinterChoice choice = ReadPrinterChoice();
+    const std::string& skriver = choice.skriver;
     std::vector<std::string> names = printers.Names();
     std::string chosen = printers.DefaultName();
     if (chosen.empty() && names.size() == 1) chosen = names.front();
     if (names.size() > 1) {
         int32_t number = 0;
-        if (ParseInt32(skriver, number) && number >= 1 && !RawModeInForce(skriver, matrise)) {
+        if (ParseInt32(skriver, number) && number >= 1 &&
+            !RawModeInForce(skriver, choice.matrise)) {
             if (static_cast<size_t>(number) > names.size()) {
                 // Printing goes on with the printer selected before.
                 ShowMessageBox(kVelgSkriverCaption + skriver,

@@ -22,10 +22,14 @@ int RoundDivideHalfEven(int n, int d) {
     return q;
 }
 
+PrinterChoice ReadPrinterChoice() {
+    return {ReadIniString(kPrintSection, "Skriver", "PRN"),
+            ReadIniBool(kPrintSection, "Matrise", false)};
+}
+
 PrintSettings LoadPrintSettings() {
     PrintSettings s;
-    s.skriver = ReadIniString(kPrintSection, "Skriver", "PRN");
-    s.matrise = ReadIniBool(kPrintSection, "Matrise", false);
+    static_cast<PrinterChoice&>(s) = ReadPrinterChoice();
     s.rawMode = RawModeInForce(s.skriver, s.matrise);
     // Control-code notation, converted and then upper-cased.
     s.initPrn = ReadIniString(kPrintSection, "InitPrn", "", true);

@@ -26,9 +26,15 @@ inline constexpr int kMaxCellWidth = 35;
 // A page length of this many lines or more is continuous paper (single column only).
 inline constexpr int kContinuousPageLength = 200;
 
-struct PrintSettings {
+// The printer choice of the section "Program" ("Skriver", "Matrise"), read afresh at every
+// call; the printer selection and the print read it.
+struct PrinterChoice {
     std::string skriver = "PRN";  // raw mode: device or file; otherwise a 1-based printer number
     bool matrise = false;
+};
+PrinterChoice ReadPrinterChoice();
+
+struct PrintSettings : PrinterChoice {
     bool rawMode = false;  // matrise and skriver of at least 3 characters
     std::string initPrn;   // bytes, upper-cased
     std::string exitPrn;

@@ -64,26 +64,33 @@ void PauseMs(double ms) {
     }
 }
 
-bool PunchOpen(TPunch& p, TPortIO* io) {
+TapeSettings ReadTapeSettings() {
     const std::string& s = PunchSection();
+    TapeSettings t;
+    t.Eob = ReadIniString(s, "EOB", "[CR][LF]", true).substr(0, 10);
+    t.Punch = ReadIniBool(s, "Punch", false);
+    t.Code = TapeCodeFromName(ReadIniString(s, "Kode", "ISO"));
+    t.Adresse = ReadIniInt(s, "Adresse", 432);
+    t.AdresseOffset = ReadIniInt(s, "AdresseOffset", 0);
+    t.Repeter = ReadIniInt(s, "Repeter", 3);
+    t.Delay = ReadIniFloat(s, "Delay", 2.0);
+    t.Hold = ReadIniFloat(s, "Hold", t.Delay);
+    t.Stabil = ReadIniFloat(s, "Stabil", t.Delay);
+    t.InvMotor = ReadIniBool(s, "InvMotor", false);
+    t.InvRetning = ReadIniBool(s, "InvRetning", false);
+    t.InvSpocket = ReadIniBool(s, "InvSpocket", false);
+    t.BareFram = ReadIniBool(s, "BareFram", false);
+    t.InvRead = ReadIniBool(s, "InvRead", t.InvSpocket);
+    t.TimeOut = ReadIniInt(s, "TimeOut", 2);
+    t.Break = ReadIniInt(s, "Break", t.TimeOut);
+    return t;
+}
+
+bool PunchOpen(TPunch& p, TPortIO* io) {
     p = TPunch();
+    static_cast<TapeSettings&>(p) = ReadTapeSettings();
     p.io = io ? io : &PortIO();
-    p.Eob = ReadIniString(s, "EOB", "[CR][LF]", true).substr(0, 10);
-    p.Punch = ReadIniBool(s, "Punch", false);
-    p.Code = TapeCodeFromName(ReadIniString(s, "Kode", "ISO"));
-    p.Adresse = ReadIniInt(s, "Adresse", 432);
-    int32_t offset = ReadIniInt(s, "AdresseOffset", 0);
-    p.Repeter = ReadIniInt(s, "Repeter", 3);
-    p.Delay = ReadIniFloat(s, "Delay", 2.0);
-    p.Hold = ReadIniFloat(s, "Hold", p.Delay);
-    p.Stabil = ReadIniFloat(s, "Stabil", p.Delay);
-    p.InvMotor = ReadIniBool(s, "InvMotor", false);
-    p.InvRetning = ReadIniBool(s, "InvRetning", false);
-    p.InvSpocket = ReadIniBool(s, "InvSpocket", false);
-    p.BareFram = ReadIniBool(s, "BareFram", false);
-    p.InvRead = ReadIniBool(s, "InvRead", p.InvSpocket);
-    p.TimeOut = ReadIniInt(s, "TimeOut", 2);
-    p.Break = ReadIniInt(s, "Break", p.TimeOut);
+    const int32_t offset = p.AdresseOffset;
 
     // A base beyond the 16-bit I/O space would wrap round to some other device's ports.
     if (p.Adresse < 0 || p.Adresse > 0xFFFC) {

@@ -24,8 +24,11 @@ inline constexpr uint8_t kPunchStrobeBit = 0x40; // the machine has put a byte o
 inline constexpr const char* kPunchReadCaption = "Lese fra punch";
 inline constexpr const char* kUnstableDataByte = "Ustabil databyte";
 
-struct TPunch {
+// The tape section (PunchSection) as one record, read afresh at every call: the card, the
+// tape code and the timing of the reader and punch lines.
+struct TapeSettings {
     int32_t Adresse = 0x1B0;
+    int32_t AdresseOffset = 0;  // added to every port address by the driver
     TTapeCode Code = tcIso;
     int32_t TimeOut = 2;        // seconds
     int32_t Break = 2;          // seconds; 0 or less waits without limit
@@ -39,8 +42,12 @@ struct TPunch {
     double Hold = 2.0;          // ms, pause before a new data byte
     double Stabil = 2.0;        // ms, pause between the data byte and the strobe
     bool Punch = false;
-    uint8_t Control = 0;        // last value written to port C's low half
     std::string Eob = "\r\n";   // at most 10 bytes
+};
+TapeSettings ReadTapeSettings();
+
+struct TPunch : TapeSettings {
+    uint8_t Control = 0;        // last value written to port C's low half
     TPortIO* io = nullptr;      // the port I/O in use, set by PunchOpen
     bool PortFailed = false;    // a driver call failed (not merely an unsteady line)
 };

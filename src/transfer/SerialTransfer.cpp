@@ -1,5 +1,6 @@
 #include "transfer/SerialTransfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -8,12 +9,11 @@
 
 namespace {
 // The end of the tape: "StoppKode", then "Trailer" NUL bytes.
-void WriteStopCodeAndTrailer(TComPort& port) {
-    std::string block = ReadIniString(kEditorSection, "StoppKode", "", true);
+void WriteStopCodeAndTrailer(TComPort& port, const SendFraming& framing) {
+    std::string block = framing.StoppKode;
     WriteComBlock(port, block);
-    int32_t trailer = ReadIniInt(kEditorSection, "Trailer", 0);
-    if (trailer > 0) {
-        block.assign(static_cast<size_t>(trailer), '\0');
+    if (framing.Trailer > 0) {
+        block.assign(static_cast<size_t>(framing.Trailer), '\0');
         WriteComBlock(port, block);
     }
 }
@@ -28,6 +28,17 @@ void ShowOpenFailed(const std::string& device) {
 
 bool IsStarLine(const std::string& s) { return !s.empty() && s[0] == '*'; }
 }  // namespace
+
+SendFraming ReadSendFraming() {
+    SendFraming f;
+    f.StartKode = ReadIniString(kEditorSection, "StartKode", "", true);
+    f.StoppKode = ReadIniString(kEditorSection, "StoppKode", "", true);
+    f.Trailer = ReadIniInt(kEditorSection, "Trailer", 0);
+    f.SendLinjer = ReadIniInt(kEditorSection, "SendLinjer", 1);
+    f.CloseCom = ReadIniBool(kEditorSection, "CloseCom", true);
+    f.StartPos = ReadIniInt(kEditorSection, "StartPos", 0);
+    return f;
+}
 
 std::string ReadPortDevice() { return ReadIniString(kEditorSection, "Port", kDefaultPort); }
 
@@ -70,10 +81,10 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
         ShowOpenFailed(device);
         return SendResult::OpenFailed;
     }
+    const SendFraming framing = ReadSendFraming();
     if (!startSequence.empty()) startSequence += port.Eob;
-    std::string block = ReadIniString(kEditorSection, "StartKode", "", true) + startSequence;
-    int32_t batch = ReadIniInt(kEditorSection, "SendLinjer", 1);
-    if (batch < 1) batch = 1;
+    std::string block = framing.StartKode + startSequence;
+    const int32_t batch = std::max(framing.SendLinjer, 1);
 
     int32_t index = startIndex < 0 ? 0 : startIndex;
     bool finished = false;
@@ -101,7 +112,7 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
     SendResult result = SendResult::Cancelled;
     if (finished) {
         result = SendResult::Finished;
-        WriteStopCodeAndTrailer(port);
+        WriteStopCodeAndTrailer(port, framing);
         // The transfer is over when the last byte has left the port, not when it is queued:
         // a machine that holds XOFF at the end is waited for until the user cancels.
         while (!DrainComPort(port)) {
@@ -110,7 +121,7 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
                 break;
             }
         }
-        if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
+        if (!framing.CloseCom) {
             while (!abortTransfer.load(std::memory_order_relaxed) && !(terminated && terminated()))
                 std::this_thread::sleep_for(kIdlePass);
         }
@@ -134,8 +145,9 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
         return SendResult::OpenFailed;
     }
     if (hooks.disableCommands) hooks.disableCommands();
+    const SendFraming framing = ReadSendFraming();
     if (!startSequence.empty()) startSequence += port.Eob;
-    std::string block = ReadIniString(kEditorSection, "StartKode", "", true) + startSequence;
+    std::string block = framing.StartKode + startSequence;
 
     int32_t index = startIndex < 0 ? 0 : startIndex;
     const auto count = static_cast<int32_t>(lines.size());
@@ -161,7 +173,7 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
     }
     if (hooks.hideSelection) hooks.hideSelection();
     // Unlike the thread, the stop code and the trailer go out after a cancel too.
-    WriteStopCodeAndTrailer(port);
+    WriteStopCodeAndTrailer(port, framing);
     // Until the tape end has left the port; after a cancel one more write timeout at most.
     while (!DrainComPort(port)) {
         pump();
@@ -170,7 +182,7 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
             break;
         }
     }
-    if (!ReadIniBool(kEditorSection, "CloseCom", true)) {
+    if (!framing.CloseCom) {
         while (!aborted()) {
             std::this_thread::sleep_for(kIdlePass);
             pump();

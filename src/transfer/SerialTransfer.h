@@ -16,6 +16,20 @@ inline constexpr const char* kOpenFailedText = "Åpning feilet";
 
 enum class SendResult { OpenFailed, Finished, Cancelled };
 
+// How a send frames the program (section "VakoEdit"), read afresh at the start of each send:
+// the start code before the first line, the stop code and "Trailer" NUL bytes after the
+// last, the lines per write, whether the port closes at the end, and the tape's 1-based
+// start position within a block.
+struct SendFraming {
+    std::string StartKode;
+    std::string StoppKode;
+    int32_t Trailer = 0;
+    int32_t SendLinjer = 1;
+    bool CloseCom = true;
+    int32_t StartPos = 0;
+};
+SendFraming ReadSendFraming();
+
 // The device name of the transfer ("Port" of the editor's section, upper-cased).
 std::string ReadPortDevice();
 // True when the device is a serial port, false for the tape reader and punch.

@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "settings/MessageSink.h"
-#include "settings/Settings.h"
 
 namespace {
 bool Pass(const TapeLoopHooks& h) { return h.passMessages ? h.passMessages() : false; }
@@ -32,11 +31,12 @@ TapeResult TapeSend(const std::vector<std::string>& lines, int startIndex,
         return TapeResult::OpenFailed;
     }
     if (hooks.disableCommands) hooks.disableCommands();
-    const std::string startCode = ReadIniString("VakoEdit", "StartKode", "", true);
-    const std::string stopCode = ReadIniString("VakoEdit", "StoppKode", "", true);
+    const SendFraming framing = ReadSendFraming();
+    const std::string& startCode = framing.StartKode;
+    const std::string& stopCode = framing.StoppKode;
     std::string block = startCode + startSequence;
     if (!startSequence.empty()) block += punch.Eob;
-    int startPos = ReadIniInt("VakoEdit", "StartPos", 0);
+    int startPos = framing.StartPos;
     const int count = int(lines.size());
     ShowSelection(hooks, vis);
     if (vis && hooks.selectLine && startIndex >= 0 && startIndex < count)
