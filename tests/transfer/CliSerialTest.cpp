@@ -1,4 +1,5 @@
-// The skarv commands for tape codes and serial transfers, run as the real program.
+// The skarv commands for serial transfers, run as the real program against a machine on a
+// pseudo-terminal; the golden cases of tests/cli hold the rest.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -13,7 +14,6 @@
 #include "TestSupport.h"
 #include "convert/IsoEia.h"
 #include "settings/PathResolve.h"
-#include "transfer/SerialTransfer.h"
 
 using namespace std::chrono_literals;
 
@@ -29,24 +29,6 @@ std::string WriteIni(const TempDir& dir, const PtyMachine& m, const std::string&
     return path;
 }
 }  // namespace
-
-TEST(CliSerial, EncodeAndDecodeThroughTheTapeCodes) {
-    std::string out, err;
-    ASSERT_EQ(RunProgram({Skarv(), "encode", "--code", "eia"}, &out, &err, "N12\r\n"), 0) << err;
-    EXPECT_EQ(out, "\x45\x01\x02\x80\x2A");
-    ASSERT_EQ(RunProgram({Skarv(), "decode", "--code", "EIA"}, &out, &err, out), 0) << err;
-    EXPECT_EQ(out, "N12\r*");
-    TempDir dir;
-    std::string all;
-    for (int c = 0; c < 128; ++c) all.push_back(static_cast<char>(c));
-    WriteFileBytes(dir.File("in.bin"), all);
-    ASSERT_EQ(RunProgram({Skarv(), "encode", "--code", "iso", dir.File("in.bin")}, &out, &err), 0);
-    ASSERT_EQ(out.size(), 128u);
-    EXPECT_EQ(static_cast<uint8_t>(out['E']), 0xC5);
-    ASSERT_EQ(RunProgram({Skarv(), "decode", "--code", "iso"}, &out, &err, out), 0);
-    EXPECT_EQ(out, all);
-    EXPECT_EQ(RunProgram({Skarv(), "encode"}, &out, &err), 2);
-}
 
 TEST(CliSerial, SendFramesTheProgramForTheChosenMachine) {
     PtyMachine m;
@@ -69,23 +51,6 @@ TEST(CliSerial, SendFramesTheProgramForTheChosenMachine) {
     std::string expected;
     for (unsigned char c : std::string("S2000\r\nN20 G1 Y2\r\n")) expected.push_back(static_cast<char>(EncodeByte(tcEia, c)));
     EXPECT_EQ(m2.WaitQuiet(50ms, 2s), expected);
-}
-
-TEST(CliSerial, SendToAMissingPortFails) {
-    TempDir dir;
-    std::string ini = dir.File("Vako.ini");
-    WriteFileBytes(ini, "[VakoEdit]\r\nPort=COM9\r\n");
-    WriteFileBytes(dir.File("P.NC"), "N10\r\n");
-    std::string out, err;
-    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P.NC")}, &out, &err), 1);
-    // UTF-8 on the terminal.
-    EXPECT_NE(err.find(Cp1252ToUtf8(std::string(kOpenCaptionPrefix) + "COM9: " + kOpenFailedText)), std::string::npos) << err;
-    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT.NC")}, &out, &err), 1);
-    EXPECT_FALSE(FileExists(dir.File("UT.NC")));
-    // The tape reader and punch are not served here.
-    WriteFileBytes(ini, "[VakoEdit]\r\nPort=LPT1\r\n");
-    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P.NC")}, &out, &err), 1);
-    EXPECT_NE(err.find("LPT1"), std::string::npos) << err;
 }
 
 TEST(CliSerial, ReceiveWritesTheLinesWithCrLf) {
