@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "nctools/Colour.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     TTextForm form;
     form.show();
     app.processEvents();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
 
     // The first pause of the colouring runs this: the window takes events from here on.
     Clock::time_point usable{};
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     long peak = bench::PeakKb();
     bool asked = prompter.Texts("question").size() == 1;
     bool complete = c.LineCount() == lines && c.TextLength() == static_cast<int>(size);
-    bool allColoured = form.TekstFormatering->isChecked() && LineColoured(c, lines / 2) &&
+    bool allColoured = form.Actions().TekstFormatering->isChecked() && LineColoured(c, lines / 2) &&
                        LineColoured(c, lines - 1);
     std::printf("file: %.1f MB, %d lines\n", size / 1e6, c.LineCount());
     std::printf("opened and fully coloured: %.0f ms (size question asked: %s)\n", Ms(t0, t1),
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     std::printf("save: %.0f ms (%s)\n", Ms(s0, s1), form.LastSaveFailed() ? "FAILED" : "ok");
 
     // Loading again with colouring off, for comparison.
-    form.TekstFormatering->setChecked(false);
+    form.Actions().TekstFormatering->setChecked(false);
     auto o0 = Clock::now();
     form.LoadDocument(name);
     auto o1 = Clock::now();

@@ -57,38 +57,39 @@ TTextForm& Form() {
     if (!g_form) {
         ProgramText();
         g_form = std::make_unique<TTextForm>();
-        g_form->RenForm = new TRenForm(g_form.get());
+        g_form->Windows().RenForm = new TRenForm(g_form.get());
     }
     return *g_form;
 }
 
 void LoadProgram(TTextForm& form) {
-    form.RichEdit1->SetText(ProgramText());
-    form.RichEdit1->SetModified(false);
+    form.Text().SetText(ProgramText());
+    form.Text().SetModified(false);
 }
 
 // state.range(0): colouring switched on (1) or off (0).
 template <class Run>
 void TimeHandler(benchmark::State& state, Run run) {
     TTextForm& form = Form();
-    form.TekstFormatering->setChecked(state.range(0) != 0);
+    form.Actions().TekstFormatering->setChecked(state.range(0) != 0);
     for (auto _ : state) {
         LoadProgram(form);
         auto t0 = std::chrono::steady_clock::now();
         run(form);
         auto t1 = std::chrono::steady_clock::now();
-        if (!form.RichEdit1->Modified()) state.SkipWithError("the text did not change");
+        if (!form.Text().Modified()) state.SkipWithError("the text did not change");
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
-    state.counters["lines"] = static_cast<double>(form.RichEdit1->LineCount());
+    state.counters["lines"] = static_cast<double>(form.Text().LineCount());
     state.counters["MB"] = static_cast<double>(ProgramText().size()) / 1e6;
 }
 }  // namespace
 
 static void BM_EditorRenumberWholeText(benchmark::State& state) {
     TimeHandler(state, [](TTextForm& form) {
-        form.RichEdit1->SetSelection(0, 0);
-        QTimer::singleShot(0, form.RenForm, [&form] { form.RenForm->Renummerer->click(); });
+        form.Text().SetSelection(0, 0);
+        QTimer::singleShot(0, form.Windows().RenForm,
+                           [&form] { form.Windows().RenForm->Renummerer->click(); });
         form.Renummerering1Click();
     });
 }

@@ -14,7 +14,7 @@
 
 #include "editor/EditUnit.h"
 #include "windows/document/FindDialog.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -52,39 +52,39 @@ int main(int argc, char** argv) {
         text += l;
         text += "\r\n";
     }
-    form.RichEdit1->SetText(text);
-    form.RichEdit1->SetSelStart(0);
+    form.Text().SetText(text);
+    form.Text().SetSelStart(0);
     app.processEvents();
-    std::printf("text: %.1f MB, %d lines\n", static_cast<double>(form.RichEdit1->TextLength()) / 1e6,
-                form.RichEdit1->LineCount());
+    std::printf("text: %.1f MB, %d lines\n", static_cast<double>(form.Text().TextLength()) / 1e6,
+                form.Text().LineCount());
 
     // Find next from the top to a match near the end.
     form.Seek1Click();
-    form.FindDialog1->SetFindText("slutt av");
+    form.Windows().FindDialog1->SetFindText("slutt av");
     auto t0 = std::chrono::steady_clock::now();
-    form.FindDialog1->FindNextButton->click();
+    form.Windows().FindDialog1->FindNextButton->click();
     auto t1 = std::chrono::steady_clock::now();
     std::printf("find next to line %d: %.1f ms (the selection: %s)\n",
-                form.RichEdit1->LineFromChar(form.RichEdit1->SelStart()), Ms(t0, t1),
-                form.RichEdit1->SelText().c_str());
+                form.Text().LineFromChar(form.Text().SelStart()), Ms(t0, t1),
+                form.Text().SelText().c_str());
     // Again from the top, the text now in the control's own buffer order.
-    form.RichEdit1->SetSelStart(0);
+    form.Text().SetSelStart(0);
     form.Seek1Click();
     t0 = std::chrono::steady_clock::now();
-    form.FindDialog1->FindNextButton->click();
+    form.Windows().FindDialog1->FindNextButton->click();
     t1 = std::chrono::steady_clock::now();
     std::printf("find next again: %.1f ms\n", Ms(t0, t1));
-    form.FindDialog1->close();
+    form.Windows().FindDialog1->close();
 
     // Replace all of a word with 100,000 matches.
-    form.RichEdit1->SetSelStart(0);
+    form.Text().SetSelStart(0);
     form.Erstatt1Click();
-    form.ReplaceDialog1->SetFindText("M08");
-    form.ReplaceDialog1->SetReplaceText("M09");
+    form.Windows().ReplaceDialog1->SetFindText("M08");
+    form.Windows().ReplaceDialog1->SetReplaceText("M09");
     t0 = std::chrono::steady_clock::now();
-    form.ReplaceDialog1->ReplaceAllButton->click();
+    form.Windows().ReplaceDialog1->ReplaceAllButton->click();
     t1 = std::chrono::steady_clock::now();
-    std::string after = form.RichEdit1->Text();
+    std::string after = form.Text().Text();
     size_t left = 0, made = 0;
     for (size_t p = after.find("M08"); p != std::string::npos; p = after.find("M08", p + 1)) ++left;
     for (size_t p = after.find("M09"); p != std::string::npos; p = after.find("M09", p + 1)) ++made;

@@ -64,16 +64,17 @@ int main(int argc, char** argv) {
     static PosixFtpClient ftpClient;
     static TFtpKlientModul ftpKlientModul(ftpClient);
     auto* roteringForm = new TRoteringForm(&form);
-    form.RenForm = renForm;
-    form.ReklameBilde = reklameBilde;
-    form.TransForm = transForm;
-    form.AskForm = askForm;
+    OtherWindows& windows = form.Windows();
+    windows.RenForm = renForm;
+    windows.ReklameBilde = reklameBilde;
+    windows.TransForm = transForm;
+    windows.AskForm = askForm;
     transForm->AskForm = askForm;
-    form.TrigForm = trigForm;
-    form.AboutBox = aboutBox;
-    form.FtpKlientModul = &ftpKlientModul;
-    form.RoteringForm = roteringForm;
-    form.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
+    windows.TrigForm = trigForm;
+    windows.AboutBox = aboutBox;
+    windows.FtpKlientModul = &ftpKlientModul;
+    windows.RoteringForm = roteringForm;
+    windows.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
 
     form.show();
     return app.exec();

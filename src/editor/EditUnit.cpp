@@ -17,12 +17,12 @@
 #include <QToolButton>
 
 #include "document/AppTitle.h"
-#include "widgets/Prompter.h"
-#include "widgets/ToolGlyphs.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
+#include "widgets/Prompter.h"
+#include "widgets/ToolGlyphs.h"
 
 namespace {
 // The "Siste filer" sub-menu as the recent-files list fills it.
@@ -56,11 +56,6 @@ private:
     QMenu* menu_;
 };
 
-QAction* MenuItem(QMenu* menu, const char* caption, const QKeySequence& shortcut = {}) {
-    QAction* a = menu->addAction(Q(caption));
-    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
-    return a;
-}
 }  // namespace
 
 std::string CaptionForFile(const std::string& name) {
@@ -91,9 +86,11 @@ TTextForm::TTextForm(const std::vector<std::string>& arguments, QWidget* parent)
 
     RichEdit1->onKeyPress = [this](char& key) { RichEdit1KeyPress(key); };
     connect(RichEdit1, &TextControl::SelectionChanged, this, &TTextForm::RichEdit1SelectionChange);
-    connect(RichEdit1, &TextControl::TextChanged, this, &TTextForm::RichEdit1Change);
+    colour_ =
+        new Colouring(*RichEdit1, *actions_.TekstFormatering,
+                      {doc_.Loading, [this](bool on) { on ? HourglassOn() : HourglassOff(); }});
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
-        if (!Loading) UpdateEditCommands();
+        if (!doc_.Loading) UpdateEditCommands();
     });
     GetPrompter().SetOwner(this);
     FormCreate();
@@ -105,185 +102,172 @@ TTextForm::~TTextForm() {
 }
 
 void TTextForm::BuildMenus() {
+    MainActions& a = actions_;
+    // Each item is connected to its handler where it is made.
+    auto item = [this](QMenu* menu, const char* caption, void (TTextForm::*handler)(),
+                       const QKeySequence& shortcut = {}) {
+        QAction* action = menu->addAction(Q(caption));
+        if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
     QMenuBar* bar = menuBar();
-    Fil1 = bar->addMenu(Q("&Fil"));
-    Ny1 = MenuItem(Fil1, "&Ny", QKeySequence(Qt::CTRL | Qt::Key_N));
-    Aapne1 = MenuItem(Fil1, "&Åpne", QKeySequence(Qt::CTRL | Qt::Key_O));
-    Liminnfil1 = MenuItem(Fil1, "L&im inn fil");
-    Lagre1 = MenuItem(Fil1, "&Lagre", QKeySequence(Qt::CTRL | Qt::Key_S));
-    LagreSom1 = MenuItem(Fil1, "Lagre &som");
-    SisteFiler = Fil1->addMenu(Q("Siste filer"));
-    Fil1->addSeparator();
-    Katalog1 = MenuItem(Fil1, "&Katalog");
-    Overfoer = MenuItem(Fil1, "&Overfør", QKeySequence(Qt::Key_F2));
-    FTPoverfoering = MenuItem(Fil1, "FTP overføring", QKeySequence(Qt::Key_F4));
-    TCPoverfoering = MenuItem(Fil1, "TCP overføring", QKeySequence(Qt::Key_F6));
-    Reklame1 = MenuItem(Fil1, "&Reklame");
-    Fil1->addSeparator();
-    Skrivut1 = MenuItem(Fil1, "Skriv &ut");
-    Fil1->addSeparator();
-    Avslutt1 = MenuItem(Fil1, "&Avslutt");
+    a.Fil1 = bar->addMenu(Q("&Fil"));
+    connect(a.Fil1, &QMenu::aboutToShow, this, &TTextForm::Fil1Click);
+    a.Ny1 = item(a.Fil1, "&Ny", &TTextForm::Ny1Click, QKeySequence(Qt::CTRL | Qt::Key_N));
+    a.Aapne1 = item(a.Fil1, "&Åpne", &TTextForm::Aapne1Click, QKeySequence(Qt::CTRL | Qt::Key_O));
+    a.Liminnfil1 = item(a.Fil1, "L&im inn fil", &TTextForm::Liminnfil1Click);
+    a.Lagre1 = item(a.Fil1, "&Lagre", &TTextForm::Lagre1Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    a.LagreSom1 = item(a.Fil1, "Lagre &som", &TTextForm::LagreSom1Click);
+    a.SisteFiler = a.Fil1->addMenu(Q("Siste filer"));
+    a.Fil1->addSeparator();
+    a.Katalog1 = item(a.Fil1, "&Katalog", &TTextForm::Katalog1Click);
+    a.Overfoer = item(a.Fil1, "&Overfør", &TTextForm::OverfoerClick, QKeySequence(Qt::Key_F2));
+    a.FTPoverfoering =
+        item(a.Fil1, "FTP overføring", &TTextForm::FTPoverfoeringClick, QKeySequence(Qt::Key_F4));
+    a.TCPoverfoering =
+        item(a.Fil1, "TCP overføring", &TTextForm::TCPoverfoeringClick, QKeySequence(Qt::Key_F6));
+    a.Reklame1 = item(a.Fil1, "&Reklame", &TTextForm::Reklame1Click);
+    a.Fil1->addSeparator();
+    a.Skrivut1 = item(a.Fil1, "Skriv &ut", &TTextForm::Skrivut1Click);
+    a.Fil1->addSeparator();
+    a.Avslutt1 = item(a.Fil1, "&Avslutt", &TTextForm::Avslutt1Click);
 
-    Rediger1 = bar->addMenu(Q("&Rediger"));
-    Angre = MenuItem(Rediger1, "&Angre", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    Rediger1->addSeparator();
-    KlippUt1 = MenuItem(Rediger1, "Klipp &ut", QKeySequence(Qt::CTRL | Qt::Key_X));
-    Kopier1 = MenuItem(Rediger1, "&Kopier", QKeySequence(Qt::CTRL | Qt::Key_C));
-    Liminn1 = MenuItem(Rediger1, "&Lim inn", QKeySequence(Qt::CTRL | Qt::Key_V));
-    Slett1 = MenuItem(Rediger1, "&Fjern", QKeySequence(Qt::CTRL | Qt::Key_D));
-    Rediger1->addSeparator();
-    Seek1 = MenuItem(Rediger1, "&Søk");
-    Erstatt1 = MenuItem(Rediger1, "&Erstatt");
-    Rediger1->addSeparator();
-    Komprimerprogram1 = MenuItem(Rediger1, "K&omprimer program");
-    Luftprogram1 = MenuItem(Rediger1, "L&uft program");
-    Renummerering1 = MenuItem(Rediger1, "&Renummerering");
-    Trigonometri1 = MenuItem(Rediger1, "Tr&igonometri");
-    Rotering1 = MenuItem(Rediger1, "Rotering");
-    Rediger1->addSeparator();
-    TekstFormatering = MenuItem(Rediger1, "&Tekstformatering");
-    TekstFormatering->setCheckable(true);
+    a.Rediger1 = bar->addMenu(Q("&Rediger"));
+    connect(a.Rediger1, &QMenu::aboutToShow, this, &TTextForm::RichEdit1SelectionChange);
+    a.Angre =
+        item(a.Rediger1, "&Angre", &TTextForm::AngreClick, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    a.Rediger1->addSeparator();
+    a.KlippUt1 = item(a.Rediger1, "Klipp &ut", &TTextForm::KlippUt1Click,
+                      QKeySequence(Qt::CTRL | Qt::Key_X));
+    a.Kopier1 =
+        item(a.Rediger1, "&Kopier", &TTextForm::Kopier1Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    a.Liminn1 =
+        item(a.Rediger1, "&Lim inn", &TTextForm::Liminn1Click, QKeySequence(Qt::CTRL | Qt::Key_V));
+    a.Slett1 =
+        item(a.Rediger1, "&Fjern", &TTextForm::Slett1Click, QKeySequence(Qt::CTRL | Qt::Key_D));
+    a.Rediger1->addSeparator();
+    a.Seek1 = item(a.Rediger1, "&Søk", &TTextForm::Seek1Click);
+    a.Erstatt1 = item(a.Rediger1, "&Erstatt", &TTextForm::Erstatt1Click);
+    a.Rediger1->addSeparator();
+    a.Komprimerprogram1 =
+        item(a.Rediger1, "K&omprimer program", &TTextForm::Komprimerprogram1Click);
+    a.Luftprogram1 = item(a.Rediger1, "L&uft program", &TTextForm::Luftprogram1Click);
+    a.Renummerering1 = item(a.Rediger1, "&Renummerering", &TTextForm::Renummerering1Click);
+    a.Trigonometri1 = item(a.Rediger1, "Tr&igonometri", &TTextForm::TrigButtonClick);
+    a.Rotering1 = item(a.Rediger1, "Rotering", &TTextForm::Rotering1Click);
+    a.Rediger1->addSeparator();
+    a.TekstFormatering = a.Rediger1->addAction(Q("&Tekstformatering"));
+    a.TekstFormatering->setCheckable(true);
+    connect(a.TekstFormatering, &QAction::triggered, this, [this] { colour_->SwitchChosen(); });
 
-    Hjelp1 = bar->addMenu(Q("&Hjelp"));
-    Emnerihjelp1 = MenuItem(Hjelp1, "&Emner i hjelp");
-    Hjelp1->addSeparator();
-    Konfigurering = MenuItem(Hjelp1, "&Konfigurering");
-    Hjelp1->addSeparator();
-    OmProgrammet = MenuItem(Hjelp1, "&Om Skarv-Editor");
+    a.Hjelp1 = bar->addMenu(Q("&Hjelp"));
+    a.Emnerihjelp1 = item(a.Hjelp1, "&Emner i hjelp", &TTextForm::Emnerihjelp1Click);
+    a.Hjelp1->addSeparator();
+    a.Konfigurering = item(a.Hjelp1, "&Konfigurering", &TTextForm::KonfigureringClick);
+    a.Hjelp1->addSeparator();
+    a.OmProgrammet = item(a.Hjelp1, "&Om Skarv-Editor", &TTextForm::OmProgrammetClick);
 
-    PopupMenu1 = new QMenu(this);
-    KlippUt2 = MenuItem(PopupMenu1, "Klipp &ut");
-    Kopier2 = MenuItem(PopupMenu1, "&Kopier");
-    Liminn2 = MenuItem(PopupMenu1, "&Lim inn");
-    RichEdit1->SetPopupMenu(PopupMenu1);
+    a.PopupMenu1 = new QMenu(this);
+    connect(a.PopupMenu1, &QMenu::aboutToShow, this, &TTextForm::RichEdit1SelectionChange);
+    a.KlippUt2 = item(a.PopupMenu1, "Klipp &ut", &TTextForm::KlippUt1Click);
+    a.Kopier2 = item(a.PopupMenu1, "&Kopier", &TTextForm::Kopier1Click);
+    a.Liminn2 = item(a.PopupMenu1, "&Lim inn", &TTextForm::Liminn1Click);
+    RichEdit1->SetPopupMenu(a.PopupMenu1);
 
     // The shortcuts work wherever the focus is in the window, the text included.
-    for (QAction* a : {Ny1, Aapne1, Lagre1, Overfoer, FTPoverfoering, TCPoverfoering, Angre,
-                       KlippUt1, Kopier1, Liminn1, Slett1})
-        a->setShortcutContext(Qt::WindowShortcut);
-
-    connect(Fil1, &QMenu::aboutToShow, this, &TTextForm::Fil1Click);
-    connect(Rediger1, &QMenu::aboutToShow, this, &TTextForm::RichEdit1SelectionChange);
-    connect(PopupMenu1, &QMenu::aboutToShow, this, &TTextForm::RichEdit1SelectionChange);
-
-    connect(Ny1, &QAction::triggered, this, &TTextForm::Ny1Click);
-    connect(Aapne1, &QAction::triggered, this, &TTextForm::Aapne1Click);
-    connect(Liminnfil1, &QAction::triggered, this, &TTextForm::Liminnfil1Click);
-    connect(Lagre1, &QAction::triggered, this, &TTextForm::Lagre1Click);
-    connect(LagreSom1, &QAction::triggered, this, &TTextForm::LagreSom1Click);
-    connect(Katalog1, &QAction::triggered, this, &TTextForm::Katalog1Click);
-    connect(Overfoer, &QAction::triggered, this, &TTextForm::OverfoerClick);
-    connect(FTPoverfoering, &QAction::triggered, this, &TTextForm::FTPoverfoeringClick);
-    connect(TCPoverfoering, &QAction::triggered, this, &TTextForm::TCPoverfoeringClick);
-    connect(Reklame1, &QAction::triggered, this, &TTextForm::Reklame1Click);
-    connect(Skrivut1, &QAction::triggered, this, &TTextForm::Skrivut1Click);
-    connect(Avslutt1, &QAction::triggered, this, &TTextForm::Avslutt1Click);
-    connect(Angre, &QAction::triggered, this, &TTextForm::AngreClick);
-    connect(KlippUt1, &QAction::triggered, this, &TTextForm::KlippUt1Click);
-    connect(Kopier1, &QAction::triggered, this, &TTextForm::Kopier1Click);
-    connect(Liminn1, &QAction::triggered, this, &TTextForm::Liminn1Click);
-    connect(Slett1, &QAction::triggered, this, &TTextForm::Slett1Click);
-    connect(Seek1, &QAction::triggered, this, &TTextForm::Seek1Click);
-    connect(Erstatt1, &QAction::triggered, this, &TTextForm::Erstatt1Click);
-    connect(Komprimerprogram1, &QAction::triggered, this, &TTextForm::Komprimerprogram1Click);
-    connect(Luftprogram1, &QAction::triggered, this, &TTextForm::Luftprogram1Click);
-    connect(Renummerering1, &QAction::triggered, this, &TTextForm::Renummerering1Click);
-    connect(Trigonometri1, &QAction::triggered, this, &TTextForm::TrigButtonClick);
-    connect(Rotering1, &QAction::triggered, this, &TTextForm::Rotering1Click);
-    connect(TekstFormatering, &QAction::triggered, this, &TTextForm::TekstFormateringClick);
-    connect(Emnerihjelp1, &QAction::triggered, this, &TTextForm::Emnerihjelp1Click);
-    connect(Konfigurering, &QAction::triggered, this, &TTextForm::KonfigureringClick);
-    connect(OmProgrammet, &QAction::triggered, this, &TTextForm::OmProgrammetClick);
-    connect(KlippUt2, &QAction::triggered, this, &TTextForm::KlippUt1Click);
-    connect(Kopier2, &QAction::triggered, this, &TTextForm::Kopier1Click);
-    connect(Liminn2, &QAction::triggered, this, &TTextForm::Liminn1Click);
+    for (QAction* s : {a.Ny1, a.Aapne1, a.Lagre1, a.Overfoer, a.FTPoverfoering, a.TCPoverfoering,
+                       a.Angre, a.KlippUt1, a.Kopier1, a.Liminn1, a.Slett1})
+        s->setShortcutContext(Qt::WindowShortcut);
 }
 
 void TTextForm::BuildToolBar() {
-    Panel1 = new QToolBar(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setMovable(false);
-    Panel1->setFloatable(false);
-    Panel1->setFixedHeight(33);
-    Panel1->setIconSize(QSize(18, 18));
-    Panel1->setContextMenuPolicy(Qt::PreventContextMenu);
-    Panel1->setContentsMargins(2, 0, 2, 0);
-    Panel1->layout()->setSpacing(0);
-    Panel1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 1px; }"
-                                         "QToolBar::separator { width: 6px; }"));
-    addToolBar(Qt::TopToolBarArea, Panel1);
+    MainActions& a = actions_;
+    a.Panel1 = new QToolBar(this);
+    QToolBar* bar = a.Panel1;
+    bar->setObjectName(QStringLiteral("Panel1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(33);
+    bar->setIconSize(QSize(18, 18));
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setContentsMargins(2, 0, 2, 0);
+    bar->layout()->setSpacing(0);
+    bar->setStyleSheet(
+        QStringLiteral("QToolBar { spacing: 0px; padding: 1px; }"
+                       "QToolBar::separator { width: 6px; }"));
+    addToolBar(Qt::TopToolBarArea, bar);
 
-    MaskinBoks = new QComboBox(Panel1);
-    MaskinBoks->setObjectName(QStringLiteral("MaskinBoks"));
-    MaskinBoks->setFixedWidth(129);
-    MaskinBoks->setFocusPolicy(Qt::ClickFocus);
-    Panel1->addWidget(MaskinBoks);
-    connect(MaskinBoks, qOverload<int>(&QComboBox::activated), this, [this](int) {
-        MaskinBoksChange();
-    });
+    a.MaskinBoks = new QComboBox(bar);
+    a.MaskinBoks->setObjectName(QStringLiteral("MaskinBoks"));
+    a.MaskinBoks->setFixedWidth(129);
+    a.MaskinBoks->setFocusPolicy(Qt::ClickFocus);
+    bar->addWidget(a.MaskinBoks);
+    connect(a.MaskinBoks, qOverload<int>(&QComboBox::activated), this,
+            [this](int) { MaskinBoksChange(); });
 
-    auto button = [this](Glyph glyph, const char* hint, void (TTextForm::*handler)()) {
-        QAction* a = Panel1->addAction(ToolGlyph(glyph), Q(hint));
-        a->setToolTip(Q(hint));
-        connect(a, &QAction::triggered, this, handler);
-        if (auto* b = qobject_cast<QToolButton*>(Panel1->widgetForAction(a))) {
-            b->setAutoRaise(true);
-            b->setFixedSize(25, 25);
+    auto button = [this, bar](Glyph glyph, const char* hint, void (TTextForm::*handler)()) {
+        QAction* b = bar->addAction(ToolGlyph(glyph), Q(hint));
+        b->setToolTip(Q(hint));
+        connect(b, &QAction::triggered, this, handler);
+        if (auto* tb = qobject_cast<QToolButton*>(bar->widgetForAction(b))) {
+            tb->setAutoRaise(true);
+            tb->setFixedSize(25, 25);
         }
-        return a;
+        return b;
     };
-    NyButton = button(Glyph::New, "Ny", &TTextForm::Ny1Click);
-    AapneButton = button(Glyph::Open, "Åpne", &TTextForm::Aapne1Click);
-    LagreButton = button(Glyph::Save, "Lagre", &TTextForm::Lagre1Click);
-    LagreSomButton = button(Glyph::SaveAs, "Lagre som", &TTextForm::LagreSom1Click);
-    Panel1->addSeparator();
-    HendelseButton = button(Glyph::Events, "Hendelser", &TTextForm::HendelseButtonClick);
-    Panel1->addSeparator();
-    SkrivUtButton = button(Glyph::Print, "Skriv ut", &TTextForm::Skrivut1Click);
-    Panel1->addSeparator();
-    KlippUtButton = button(Glyph::Cut, "Klipp ut", &TTextForm::KlippUt1Click);
-    KopierButton = button(Glyph::Copy, "Kopier", &TTextForm::Kopier1Click);
-    LimInnButton = button(Glyph::Paste, "Lim inn", &TTextForm::Liminn1Click);
-    SlettButton = button(Glyph::Delete, "Slett", &TTextForm::Slett1Click);
-    Panel1->addSeparator();
-    AngreButton = button(Glyph::Undo, "Angre", &TTextForm::AngreClick);
-    Panel1->addSeparator();
-    SeekButton = button(Glyph::Find, "Søk", &TTextForm::Seek1Click);
-    ErstattButton = button(Glyph::Replace, "Erstatt", &TTextForm::Erstatt1Click);
-    Panel1->addSeparator();
-    Komprimer = button(Glyph::Compress, "Komprimering", &TTextForm::Komprimerprogram1Click);
-    Luft = button(Glyph::Air, "Lufting", &TTextForm::Luftprogram1Click);
-    RenumButton = button(Glyph::Renumber, "Renummerering", &TTextForm::Renummerering1Click);
-    TrigButton = button(Glyph::Trig, "Trigonometri", &TTextForm::TrigButtonClick);
-    auto* spacer = new QWidget(Panel1);
+    a.NyButton = button(Glyph::New, "Ny", &TTextForm::Ny1Click);
+    a.AapneButton = button(Glyph::Open, "Åpne", &TTextForm::Aapne1Click);
+    a.LagreButton = button(Glyph::Save, "Lagre", &TTextForm::Lagre1Click);
+    a.LagreSomButton = button(Glyph::SaveAs, "Lagre som", &TTextForm::LagreSom1Click);
+    bar->addSeparator();
+    a.HendelseButton = button(Glyph::Events, "Hendelser", &TTextForm::HendelseButtonClick);
+    bar->addSeparator();
+    a.SkrivUtButton = button(Glyph::Print, "Skriv ut", &TTextForm::Skrivut1Click);
+    bar->addSeparator();
+    a.KlippUtButton = button(Glyph::Cut, "Klipp ut", &TTextForm::KlippUt1Click);
+    a.KopierButton = button(Glyph::Copy, "Kopier", &TTextForm::Kopier1Click);
+    a.LimInnButton = button(Glyph::Paste, "Lim inn", &TTextForm::Liminn1Click);
+    a.SlettButton = button(Glyph::Delete, "Slett", &TTextForm::Slett1Click);
+    bar->addSeparator();
+    a.AngreButton = button(Glyph::Undo, "Angre", &TTextForm::AngreClick);
+    bar->addSeparator();
+    a.SeekButton = button(Glyph::Find, "Søk", &TTextForm::Seek1Click);
+    a.ErstattButton = button(Glyph::Replace, "Erstatt", &TTextForm::Erstatt1Click);
+    bar->addSeparator();
+    a.Komprimer = button(Glyph::Compress, "Komprimering", &TTextForm::Komprimerprogram1Click);
+    a.Luft = button(Glyph::Air, "Lufting", &TTextForm::Luftprogram1Click);
+    a.RenumButton = button(Glyph::Renumber, "Renummerering", &TTextForm::Renummerering1Click);
+    a.TrigButton = button(Glyph::Trig, "Trigonometri", &TTextForm::TrigButtonClick);
+    auto* spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    Panel1->addWidget(spacer);
-    AvsluttButton = button(Glyph::Exit, "Avslutt", &TTextForm::Avslutt1Click);
+    bar->addWidget(spacer);
+    a.AvsluttButton = button(Glyph::Exit, "Avslutt", &TTextForm::Avslutt1Click);
 }
 
 // ------------------------------------------------------------------ creation and showing
 void TTextForm::FormCreate() {
-    FileStamp = -1;
+    doc_.FileStamp = -1;
     setWindowTitle(windowTitle() + Q(kVersionCaption) + Q(kVersionNumber));
 
     bool events = ReadIniBool("Program", "Hendelser", false);
     if (!events) events = ReadIniBool("Program", "LeseHendelser", false);
-    HendelseButton->setEnabled(events);
+    actions_.HendelseButton->setEnabled(events);
 
-    HelpFile = ProgramDirectory() + "Hjelp\\" + kHelpFileName;
+    doc_.HelpFile = ProgramDirectory() + "Hjelp\\" + kHelpFileName;
 
-    MaskOpen = false;
-    Loading = false;
-    FileName.clear();
-    CurrentFolder.clear();
+    doc_.MaskOpen = false;
+    doc_.Loading = false;
+    doc_.FileName.clear();
+    doc_.CurrentFolder.clear();
 
-    TekstFormat = ReadIniBool("Program", "TekstFormat", true);
-    DOSFormat = ReadIniBool("Program", "DOSFormat", false);
+    doc_.TekstFormat = ReadIniBool("Program", "TekstFormat", true);
+    doc_.DOSFormat = ReadIniBool("Program", "DOSFormat", false);
 
     FillMachines();
 
-    StoreBokstaver = ReadIniBool("Program", "StoreBokstaver", true);
-    PrintFormatert = ReadIniBool("Program", "PrintFormatert", true);
+    doc_.StoreBokstaver = ReadIniBool("Program", "StoreBokstaver", true);
+    doc_.PrintFormatert = ReadIniBool("Program", "PrintFormatert", true);
 
     // No length cap: a text of any size loads whole.
     RichEdit1->Clear();
@@ -293,31 +277,32 @@ void TTextForm::FormCreate() {
 
     UpdateEditCommands();
 
-    Overfoer->setEnabled(!ReadIniString("VakoEdit", "Port", "").empty());
-    MaskOpen = ReadIniBool("Program", "MaskOpen", false);
-    TekstFormatering->setChecked(ReadPersonalInt("TekstFormatering", 0) == 1);
+    actions_.Overfoer->setEnabled(!ReadIniString("VakoEdit", "Port", "").empty());
+    doc_.MaskOpen = ReadIniBool("Program", "MaskOpen", false);
+    colour_->SetOn(ReadPersonalInt("TekstFormatering", 0) == 1);
 
     std::string ip = ReadIniText("VakoTcp", "VakoIP", "");
-    TCPoverfoering->setVisible(!ip.empty());
+    actions_.TCPoverfoering->setVisible(!ip.empty());
     size_t colon = ip.find(':');
     if (colon == std::string::npos) {
-        TcpClient.RemoteHost = ip;
-        TcpClient.RemotePort = kDefaultTcpPort;
+        doc_.TcpClient.RemoteHost = ip;
+        doc_.TcpClient.RemotePort = kDefaultTcpPort;
     } else {
-        TcpClient.RemoteHost = ip.substr(0, colon);
-        TcpClient.RemotePort = ip.substr(colon + 1);
+        doc_.TcpClient.RemoteHost = ip.substr(0, colon);
+        doc_.TcpClient.RemotePort = ip.substr(colon + 1);
     }
 }
 
 void TTextForm::FillMachines() {
+    QComboBox* box = actions_.MaskinBoks;
     int n = ReadIniInt("Program", "Maskiner", 1);
-    MaskinBoks->clear();
+    box->clear();
     for (int k = 1; k <= n; ++k) {
         std::string section = MachineSection(k - 1);
-        MaskinBoks->addItem(FromCp1252(ReadIniString(section, "Navn", section)));
+        box->addItem(FromCp1252(ReadIniString(section, "Navn", section)));
     }
-    MaskinBoks->setMaxVisibleItems(std::max(1, MaskinBoks->count()));
-    MaskinBoks->setCurrentIndex(MaskinBoks->count() > 0 ? 0 : -1);
+    box->setMaxVisibleItems(std::max(1, box->count()));
+    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
     MaskinBoksChange();
 }
 
@@ -326,14 +311,14 @@ void TTextForm::MachineFromCommandLine() {
     int index = -1;
     if (arguments_.size() >= 2) {
         int wanted = DigitsToInt(arguments_[1]) - 1;
-        if (wanted >= 0 && wanted < MaskinBoks->count()) index = wanted;
+        if (wanted >= 0 && wanted < actions_.MaskinBoks->count()) index = wanted;
     }
     if (index < 0) {
         // The machine whose program folder holds the file named on the command line. The
         // window has not loaded that file yet, so its folder, not the first machine's, is
         // what the machines' folders are compared with.
         std::string fileFolder = UpperCase1252(FolderPart(ArgumentToDncPath(arguments_[0])));
-        for (int k = 1; k <= MaskinBoks->count(); ++k) {
+        for (int k = 1; k <= actions_.MaskinBoks->count(); ++k) {
             std::string folder = ReadIniString(MachineSection(k - 1), "Katalog", "");
             if (folder.empty()) break;
             if (folder.back() != '\\' && folder.back() != ':') folder += '\\';
@@ -344,7 +329,7 @@ void TTextForm::MachineFromCommandLine() {
         }
     }
     // Selecting here does not run the machine change: the activated signal is the user's.
-    MaskinBoks->setCurrentIndex(index);
+    actions_.MaskinBoks->setCurrentIndex(index);
 }
 
 void TTextForm::showEvent(QShowEvent* event) {
@@ -356,11 +341,11 @@ void TTextForm::showEvent(QShowEvent* event) {
 }
 
 void TTextForm::FormShow() {
-    FTPoverfoering->setVisible(ConfigureFtp());
-    RecentFiles = std::make_unique<TRecentFileList>();
+    actions_.FTPoverfoering->setVisible(ConfigureFtp());
+    doc_.RecentFiles = std::make_unique<TRecentFileList>();
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
-                if (state == Qt::ApplicationActive && RecentFiles) ActivateApplication();
+                if (state == Qt::ApplicationActive && doc_.RecentFiles) ActivateApplication();
             });
     if (!arguments_.empty()) {
         std::string name = LoadDocument(ArgumentToDncPath(arguments_[0]));
@@ -395,21 +380,23 @@ void TTextForm::FormClose() {
     if (closed_) return;
     closed_ = true;
     disconnect(qApp, &QGuiApplication::applicationStateChanged, this, nullptr);
-    RecentFiles.reset();  // stores the list
+    doc_.RecentFiles.reset();  // stores the list
 }
 
 void TTextForm::Avslutt1Click() { close(); }
 
 // ------------------------------------------------------------------ shared operations
-int TTextForm::CurrentMachine() const { return MaskinBoks ? MaskinBoks->currentIndex() + 1 : 0; }
+int TTextForm::CurrentMachine() const {
+    return actions_.MaskinBoks ? actions_.MaskinBoks->currentIndex() + 1 : 0;
+}
 
 void TTextForm::SetFileName(const std::string& name) {
-    FileName = name;
+    doc_.FileName = name;
     setWindowTitle(FromCp1252(CaptionForFile(name)));
     SetTitleForFile(name);
 }
 
-void TTextForm::SetFolder(const std::string& folder) { CurrentFolder = folder; }
+void TTextForm::SetFolder(const std::string& folder) { doc_.CurrentFolder = folder; }
 
 std::string TTextForm::MachineExtension() const {
     std::string s = MachineSection(CurrentMachine() - 1);
@@ -419,28 +406,27 @@ std::string TTextForm::MachineExtension() const {
 }
 
 void TTextForm::UpdateEditCommands() {
+    const MainActions& a = actions_;
     bool paste = TextControl::ClipboardHasText();
-    Liminn1->setEnabled(paste);
-    Liminn2->setEnabled(paste);
-    LimInnButton->setEnabled(paste);
+    for (QAction* item : {a.Liminn1, a.Liminn2, a.LimInnButton}) item->setEnabled(paste);
 
     bool selection = RichEdit1->SelLength() > 0;
-    for (QAction* a : {KlippUt1, KlippUt2, KlippUtButton, Kopier1, Kopier2, KopierButton, Slett1,
-                       SlettButton})
-        a->setEnabled(selection);
+    for (QAction* item : {a.KlippUt1, a.KlippUt2, a.KlippUtButton, a.Kopier1, a.Kopier2,
+                          a.KopierButton, a.Slett1, a.SlettButton})
+        item->setEnabled(selection);
 
     bool lines = RichEdit1->LineCount() > 0;
-    for (QAction* a : {Seek1, SeekButton, Erstatt1, ErstattButton, Renummerering1, RenumButton,
-                       Komprimerprogram1, Komprimer, Luftprogram1, Luft})
-        a->setEnabled(lines);
+    for (QAction* item : {a.Seek1, a.SeekButton, a.Erstatt1, a.ErstattButton, a.Renummerering1,
+                          a.RenumButton, a.Komprimerprogram1, a.Komprimer, a.Luftprogram1, a.Luft})
+        item->setEnabled(lines);
 
-    Angre->setEnabled(RichEdit1->CanUndo());
+    a.Angre->setEnabled(RichEdit1->CanUndo());
 }
 
 void TTextForm::RichEdit1SelectionChange() {
-    if (Loading) return;
+    if (doc_.Loading) return;
     UpdateEditCommands();
-    if (TekstFormatering->isChecked()) RichEdit1->Invalidate();
+    if (colour_->On()) RichEdit1->Invalidate();
 }
 
 void TTextForm::HourglassOn() {
@@ -493,12 +479,12 @@ void TTextForm::AngreClick() {
 
 void TTextForm::RichEdit1KeyPress(char& key) {
     // Only the ASCII letters: the Norwegian letters and every other character pass as typed.
-    if (StoreBokstaver && key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
+    if (doc_.StoreBokstaver && key >= 'a' && key <= 'z') key = static_cast<char>(key - 'a' + 'A');
 }
 
 // ------------------------------------------------------------------ recent files
 void TTextForm::Fil1Click() {
-    if (!RecentFiles) return;
-    RecentQtMenu menu(this, SisteFiler);
-    RecentFiles->UpdateMenu(menu);
+    if (!doc_.RecentFiles) return;
+    RecentQtMenu menu(this, actions_.SisteFiler);
+    doc_.RecentFiles->UpdateMenu(menu);
 }

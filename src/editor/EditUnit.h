@@ -1,6 +1,7 @@
 #pragma once
 // The main window: one NC program in the text control, every command of the system in its
-// menus and tool bar, and the document state the commands share.
+// menus and tool bar, and the document state the commands share. Its widgets and state are
+// private; the window's own handlers and the tests reach them through the accessors.
 #include <QMainWindow>
 #include <QPointer>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/EditUnitColour.h"
 #include "widgets/TextControl.h"
 
 class QAction;
@@ -27,7 +29,6 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
-struct ColouredLog;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -41,17 +42,25 @@ struct TcpClientConfig {
     std::string RemotePort = kDefaultTcpPort;
 };
 
-class TTextForm : public QMainWindow {
-    Q_OBJECT
-public:
-    // arguments: the command-line arguments after the program name.
-    explicit TTextForm(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
-    ~TTextForm() override;
+// The document state the commands share (Part 1.1).
+struct DocumentState {
+    std::string FileName;       // relative to CurrentFolder; empty: no file
+    std::string CurrentFolder;  // DNC form, ends with a backslash
+    int64_t FileStamp = -1;     // FileAge of the document file (-1: none)
+    int32_t SearchPos = 0;
+    bool Loading = false;  // the program is rewriting the text: the change handlers wait
+    bool MaskOpen = false;
+    bool TekstFormat = true;
+    bool DOSFormat = false;
+    bool StoreBokstaver = true;
+    bool PrintFormatert = true;
+    std::string HelpFile;
+    TcpClientConfig TcpClient;
+    std::unique_ptr<TRecentFileList> RecentFiles;  // made when the window is first shown
+};
 
-    // ---- Components.
-    QToolBar* Panel1 = nullptr;
-    QComboBox* MaskinBoks = nullptr;
-    TextControl* RichEdit1 = nullptr;
+// The menus with their items, the tool bar with its buttons and the machine box.
+struct MainActions {
     QMenu* Fil1 = nullptr;
     QMenu* Rediger1 = nullptr;
     QMenu* Hjelp1 = nullptr;
@@ -83,7 +92,7 @@ public:
     QAction* Renummerering1 = nullptr;
     QAction* Trigonometri1 = nullptr;
     QAction* Rotering1 = nullptr;
-    QAction* TekstFormatering = nullptr;
+    QAction* TekstFormatering = nullptr;  // its check mark is the colouring switch
     // Help menu.
     QAction* Emnerihjelp1 = nullptr;
     QAction* Konfigurering = nullptr;
@@ -92,7 +101,9 @@ public:
     QAction* KlippUt2 = nullptr;
     QAction* Kopier2 = nullptr;
     QAction* Liminn2 = nullptr;
-    // Tool buttons.
+    // The tool bar.
+    QToolBar* Panel1 = nullptr;
+    QComboBox* MaskinBoks = nullptr;
     QAction* NyButton = nullptr;
     QAction* AapneButton = nullptr;
     QAction* LagreButton = nullptr;
@@ -111,11 +122,12 @@ public:
     QAction* RenumButton = nullptr;
     QAction* TrigButton = nullptr;
     QAction* AvsluttButton = nullptr;
-    TcpClientConfig TcpClient;
+};
 
-    // ---- The other windows and modules, created by the program start right after this
-    // window (not owned here). A handler whose window is missing (a test that builds the main
-    // window alone) creates it on first use.
+// The other windows and modules, created by the program start right after the main window
+// (not owned here). A handler whose window is missing (a test that builds the main window
+// alone) creates it on first use.
+struct OtherWindows {
     TRenForm* RenForm = nullptr;
     TReklameBilde* ReklameBilde = nullptr;
     TTransForm* TransForm = nullptr;
@@ -124,44 +136,35 @@ public:
     TAboutBox* AboutBox = nullptr;
     TFtpKlientModul* FtpKlientModul = nullptr;
     TRoteringForm* RoteringForm = nullptr;
-
-    // Find, machines, help and information
     TFindDialog* FindDialog1 = nullptr;     // made on first use, modeless
     TFindDialog* ReplaceDialog1 = nullptr;  // made on first use, modeless
     THelpWindow* HelpWindow = nullptr;      // made on first use
+    // The dialogs during which the change-on-disk test stays quiet.
+    std::vector<QPointer<QWidget>> ReloadQuietDialogs;
+};
+
+class TTextForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // arguments: the command-line arguments after the program name.
+    explicit TTextForm(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
+    ~TTextForm() override;
+
+    // ---- What the program start and the tests reach.
+    TextControl& Text() const { return *RichEdit1; }
+    DocumentState& Doc() { return doc_; }
+    const MainActions& Actions() const { return actions_; }
+    OtherWindows& Windows() { return windows_; }
+    Colouring& Colour() const { return *colour_; }
+    const std::vector<std::string>& Arguments() const { return arguments_; }
+
     // The configuration program in the program folder (also tried with ".exe").
     static constexpr const char* kConfigurationProgram = "VakoEdtI";
     // The event log of the current machine: loaded as the document, or the message.
     void ShowLog();
-
-    // ---- Document state.
-    bool Loading = false;
-    int32_t SearchPos = 0;
-    bool MaskOpen = false;
-    bool TekstFormat = true;
-    bool DOSFormat = false;
-    bool StoreBokstaver = true;
-    bool PrintFormatert = true;
-    int64_t FileStamp = -1;  // FileAge of the document file (-1: none)
-    std::string FileName;
-    std::string CurrentFolder;
-    std::unique_ptr<TRecentFileList> RecentFiles;
-    std::string HelpFile;
-    // The dialogs during which the change-on-disk test stays quiet (set by the program start).
-    std::vector<QPointer<QWidget>> ReloadQuietDialogs;
-
-    // FTP and TCP
     // Configures the FTP module (the window's own one when the program start gave none);
     // true when a server is set.
     bool ConfigureFtp();
-    // The window's own FTP module, made when the program start gave none.
-    struct OwnFtpModule;
-    struct OwnFtpModuleDeleter {
-        void operator()(OwnFtpModule* module) const;
-    };
-    std::unique_ptr<OwnFtpModule, OwnFtpModuleDeleter> ownFtpModule;
-
-    const std::vector<std::string>& Arguments() const { return arguments_; }
     // Item index of MaskinBoks + 1; 0 when no machine is selected.
     int CurrentMachine() const;
 
@@ -176,19 +179,11 @@ public:
     void HourglassOn();
     void HourglassOff();
     bool HourglassShown() const { return hourglass_; }
-    // Colouring after a load (syntax colouring).
-    void CheckSizeAndRecolour();
-    // Resets the whole text to black, normal style and, when colouring is on, colours every
-    // line; the commands that rewrite the text end with it.
-    void RecolourAll();
-    // ---- Document files and colouring
     // Whether the last LoadDocument put a new text into the control (false: the document
     // stayed as it was, under its name).
     bool LastLoadReplaced() const { return lastLoadReplaced_; }
     // Whether the last SaveDocument failed (reported; the file on disk unchanged).
     bool LastSaveFailed() const { return lastSaveFailed_; }
-    // Colours lines [first, end) when colouring is on (after the program inserted them).
-    void ColourLineRange(int first, int end);
 
     // ---- Text tools and printing.
     // The print command; fromMenu: the menu item (the print dialog first), else the tool
@@ -241,9 +236,6 @@ public slots:
     void Renummerering1Click();
     void Komprimerprogram1Click();
     void Luftprogram1Click();
-    // Syntax colouring and the text control's events.
-    void TekstFormateringClick();
-    void RichEdit1Change();
     void RichEdit1KeyPress(char& key);
     // Transfer.
     void OverfoerClick();
@@ -272,18 +264,23 @@ private:
     void FillMachines();
     void MachineFromCommandLine();
 
+    TextControl* RichEdit1 = nullptr;
+    DocumentState doc_;
+    MainActions actions_;
+    OtherWindows windows_;
+    Colouring* colour_ = nullptr;
+    // The window's own FTP module, made when the program start gave none.
+    struct OwnFtpModule;
+    struct OwnFtpModuleDeleter {
+        void operator()(OwnFtpModule* module) const;
+    };
+    std::unique_ptr<OwnFtpModule, OwnFtpModuleDeleter> ownFtpModule_;
     std::vector<std::string> arguments_;
     bool shown_ = false;
     bool hourglass_ = false;
     bool closed_ = false;
-    // ---- Document files and colouring
-    void ShowColouredLog(const ColouredLog& log);
-    void RecolourCaretLine();
     bool lastLoadReplaced_ = false;
     bool lastSaveFailed_ = false;
-    bool recolouring_ = false;     // RecolourAll is running (its pauses let events in)
-    bool recolourAgain_ = false;   // a RecolourAll asked for during those pauses
-    bool caretLinePending_ = false;
 };
 
 // The hourglass for the length of a command: on at construction, off at destruction.
@@ -303,12 +300,12 @@ private:
 class LoadingGuard {
 public:
     explicit LoadingGuard(TTextForm& form) : form_(form) {
-        form_.Loading = true;
-        form_.RichEdit1->BeginUpdate();
+        form_.Doc().Loading = true;
+        form_.Text().BeginUpdate();
     }
     ~LoadingGuard() {
-        form_.RichEdit1->EndUpdate();
-        form_.Loading = false;
+        form_.Text().EndUpdate();
+        form_.Doc().Loading = false;
     }
     LoadingGuard(const LoadingGuard&) = delete;
     LoadingGuard& operator=(const LoadingGuard&) = delete;

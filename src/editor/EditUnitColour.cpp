@@ -1,6 +1,6 @@
-// Syntax colouring in the main window: the colour classes of the NC text applied to the text
-// control as style numbers, the whole text in slices that leave the window usable, the
-// caret's line after each change, the switch with its questions, and the coloured log view.
+#include "editor/EditUnitColour.h"
+
+#include <QAction>
 #include <QCoreApplication>
 #include <QPointer>
 
@@ -8,10 +8,10 @@
 #include <chrono>
 #include <vector>
 
-#include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "settings/MessageSink.h"
+#include "widgets/Prompter.h"
+#include "widgets/TextControl.h"
 
 namespace {
 // While the whole text is coloured, pending events (repaint, scrolling, typing) run at least
@@ -49,8 +49,8 @@ void ToStyleNumbers(unsigned char* p, size_t n, const ClassStyles& s, bool progr
 
 // Lines [first, end) of the control by the classes of the NC text, in one styling call.
 // False when the control could not take the styles.
-bool ColourLineSpan(TextControl& control, int first, int end, const ClassStyles& styles,
-                 std::vector<unsigned char>& buffer) {
+bool ColourLineSpan(TextControl& control, const Colouring::StyleWriter& write, int first, int end,
+                    const ClassStyles& styles, std::vector<unsigned char>& buffer) {
     const int lines = control.LineCount();
     first = std::max(first, 0);
     end = std::min(end, lines);
@@ -62,23 +62,30 @@ bool ColourLineSpan(TextControl& control, int first, int end, const ClassStyles&
     buffer.resize(text.size());
     ColourTextStyles(text, buffer.data());
     ToStyleNumbers(buffer.data(), buffer.size(), styles, true);
-    return control.SetStyleBytes(from, buffer.data(), static_cast<int>(buffer.size()));
+    return write(from, buffer.data(), static_cast<int>(buffer.size()));
 }
 
-bool ColourCaretLine(TextControl& control, const ClassStyles& styles,
-                     std::vector<unsigned char>& buffer) {
+bool ColourCaretLine(TextControl& control, const Colouring::StyleWriter& write,
+                     const ClassStyles& styles, std::vector<unsigned char>& buffer) {
     int line = control.LineFromChar(control.SelStart());
-    return ColourLineSpan(control, line, line + 1, styles, buffer);
-}
-
-bool AskLargeText(const char* question) {
-    return GetPrompter().Question(kLargeTextCaption, question, Buttons::YesNo, Answer::Yes) ==
-           Answer::Yes;
+    return ColourLineSpan(control, write, line, line + 1, styles, buffer);
 }
 }  // namespace
 
+Colouring::Colouring(TextControl& text, QAction& onOff, Window window)
+    : QObject(&text), text_(text), onOff_(onOff), window_(std::move(window)) {
+    write_ = [&text](int start, const unsigned char* styles, int length) {
+        return text.SetStyleBytes(start, styles, length);
+    };
+    connect(&text, &TextControl::TextChanged, this, &Colouring::TextChanged);
+}
+
+bool Colouring::On() const { return onOff_.isChecked(); }
+
+void Colouring::SetOn(bool on) { onOff_.setChecked(on); }
+
 // ------------------------------------------------------------------ the whole text
-void TTextForm::RecolourAll() {
+void Colouring::RecolourAll() {
     if (recolouring_) {
         // A command run during one of the pauses below: the running colouring starts over
         // on the text and switch as they are now.
@@ -86,104 +93,104 @@ void TTextForm::RecolourAll() {
         return;
     }
     recolouring_ = true;
-    QPointer<TTextForm> alive(this);
-    HourglassOn();
-    Loading = true;
-    RichEdit1->SetRedraw(false);
+    QPointer<Colouring> alive(this);
+    bool& loading = window_.loading;
+    window_.hourglass(true);
+    loading = true;
+    text_.SetRedraw(false);
     std::vector<unsigned char> buffer;
     bool failed = false;
     do {
         recolourAgain_ = false;
-        if (!TekstFormatering->isChecked()) {
-            RichEdit1->ResetStyles();
+        if (!On()) {
+            text_.ResetStyles();
             break;
         }
-        const ClassStyles styles = StylesOf(*RichEdit1);
+        const ClassStyles styles = StylesOf(text_);
         failed = !styles.ok;
-        const int total = RichEdit1->LineCount();
+        const int total = text_.LineCount();
         // The colouring gives every byte its style, black and normal included, so the text
         // needs no reset first. It never touches the caret, the view or the modified flag:
         // what the user does during the pauses stays as done.
-        RecolourPlan plan(static_cast<size_t>(total), static_cast<size_t>(RichEdit1->SelStart()),
-                          RichEdit1->Modified());
+        RecolourPlan plan(static_cast<size_t>(total), static_cast<size_t>(text_.SelStart()),
+                          text_.Modified());
         int shift = 0;  // lines the user added (or removed) above the part still to colour
         auto lastPause = std::chrono::steady_clock::now();
         size_t first = 0, count = 0;
         while (!failed && plan.Next(first, count)) {
             const int from = static_cast<int>(first) + shift;
             const int to = from + static_cast<int>(count);
-            failed = !ColourLineSpan(*RichEdit1, from, to, styles, buffer);
+            failed = !ColourLineSpan(text_, write_, from, to, styles, buffer);
             if (failed || !plan.PauseDue()) continue;
             if (!plan.first() && std::chrono::steady_clock::now() - lastPause < kPauseInterval)
                 continue;
             // A pause: the window repaints and the user may scroll, move the caret and type.
             RecolourPlan::Pause pause = plan.BeforeEvents();
-            if (pause.recolourCaretLine && !ColourCaretLine(*RichEdit1, styles, buffer)) {
+            if (pause.recolourCaretLine && !ColourCaretLine(text_, write_, styles, buffer)) {
                 failed = true;
                 break;
             }
-            RichEdit1->SetRedraw(true);
-            if (pause.restoreCursor) HourglassOff();
-            const int linesBefore = RichEdit1->LineCount();
+            text_.SetRedraw(true);
+            if (pause.restoreCursor) window_.hourglass(false);
+            const int linesBefore = text_.LineCount();
             QCoreApplication::processEvents();
             if (!alive) return;
-            const int linesNow = RichEdit1->LineCount();
-            if (linesNow != linesBefore && RichEdit1->LineFromChar(RichEdit1->SelStart()) < to)
+            const int linesNow = text_.LineCount();
+            if (linesNow != linesBefore && text_.LineFromChar(text_.SelStart()) < to)
                 shift += linesNow - linesBefore;
-            RichEdit1->SetRedraw(false);
-            Loading = true;  // a command run during the pause has ended its own bracket
-            plan.AfterEvents(static_cast<size_t>(RichEdit1->SelStart()));
+            text_.SetRedraw(false);
+            loading = true;  // a command run during the pause has ended its own bracket
+            plan.AfterEvents(static_cast<size_t>(text_.SelStart()));
             lastPause = std::chrono::steady_clock::now();
             if (recolourAgain_) break;
         }
         if (recolourAgain_) continue;
         if (!failed) {
             // Lines typed past the planned end, and the caret's line edited at the last pause.
-            failed = !ColourLineSpan(*RichEdit1, total + shift, RichEdit1->LineCount(), styles, buffer);
+            failed =
+                !ColourLineSpan(text_, write_, total + shift, text_.LineCount(), styles, buffer);
             if (!failed && plan.BeforeEvents().recolourCaretLine)
-                failed = !ColourCaretLine(*RichEdit1, styles, buffer);
+                failed = !ColourCaretLine(text_, write_, styles, buffer);
         }
         if (failed) {
             // The control ran out of resources: the whole text black and normal, colouring
             // off until the user switches it on again (the stored choice stays).
-            RichEdit1->ResetStyles();
-            TekstFormatering->setChecked(false);
+            text_.ResetStyles();
+            SetOn(false);
         }
     } while (recolourAgain_);
-    RichEdit1->SetRedraw(true);
-    Loading = false;
-    HourglassOff();
+    text_.SetRedraw(true);
+    loading = false;
+    window_.hourglass(false);
     recolouring_ = false;
     if (failed) ShowMessageBox(kColourCaption, kResourceFailureText);
 }
 
-void TTextForm::CheckSizeAndRecolour() {
-    ColourDecision d = DecideColourAfterLoad(TekstFormatering->isChecked(),
-                                             static_cast<size_t>(RichEdit1->LineCount()));
-    TekstFormatering->setChecked(d.on);
-    if (d.question) TekstFormatering->setChecked(AskLargeText(d.question));
+void Colouring::Decide(const ColourDecision& d) {
+    SetOn(d.on);
+    if (d.question)
+        SetOn(GetPrompter().Question(kLargeTextCaption, d.question, Buttons::YesNo, Answer::Yes) ==
+              Answer::Yes);
     RecolourAll();
 }
 
-void TTextForm::TekstFormateringClick() {
-    // Chosen in the menu, the item has toggled its check mark already.
-    bool checked = TekstFormatering->isChecked();
-    if (sender() == TekstFormatering) checked = !checked;
-    ColourDecision d = ToggleColouring(checked, static_cast<size_t>(RichEdit1->LineCount()));
-    TekstFormatering->setChecked(d.on);
-    if (d.question) TekstFormatering->setChecked(AskLargeText(d.question));
-    RecolourAll();
+void Colouring::CheckSizeAndRecolour() {
+    Decide(DecideColourAfterLoad(On(), static_cast<size_t>(text_.LineCount())));
 }
 
-void TTextForm::ColourLineRange(int first, int end) {
-    if (!TekstFormatering->isChecked()) return;
+void Colouring::SwitchChosen() {
+    Decide(ToggleColouring(!On(), static_cast<size_t>(text_.LineCount())));
+}
+
+void Colouring::ColourLineRange(int first, int end) {
+    if (!On()) return;
     std::vector<unsigned char> buffer;
-    ColourLineSpan(*RichEdit1, first, end, StylesOf(*RichEdit1), buffer);
+    ColourLineSpan(text_, write_, first, end, StylesOf(text_), buffer);
 }
 
 // ------------------------------------------------------------------ the caret's line
-void TTextForm::RichEdit1Change() {
-    if (Loading || !TekstFormatering->isChecked()) return;
+void Colouring::TextChanged() {
+    if (window_.loading || !On()) return;
     // The control reports a change before it has put the caret after the new text: the
     // caret's line is coloured as soon as the edit is complete.
     if (caretLinePending_) return;
@@ -191,23 +198,23 @@ void TTextForm::RichEdit1Change() {
     QMetaObject::invokeMethod(this, [this] { RecolourCaretLine(); }, Qt::QueuedConnection);
 }
 
-void TTextForm::RecolourCaretLine() {
+void Colouring::RecolourCaretLine() {
     caretLinePending_ = false;
-    if (Loading || !TekstFormatering->isChecked()) return;
-    Loading = true;
+    if (window_.loading || !On()) return;
+    window_.loading = true;
     std::vector<unsigned char> buffer;
-    ColourCaretLine(*RichEdit1, StylesOf(*RichEdit1), buffer);
-    Loading = false;
+    ColourCaretLine(text_, write_, StylesOf(text_), buffer);
+    window_.loading = false;
 }
 
 // ------------------------------------------------------------------ log files
-void TTextForm::ShowColouredLog(const ColouredLog& log) {
-    // Inside the caller's Loading bracket. Every byte of the text is bold, in the colour of
-    // its code; text typed afterwards is black.
-    RichEdit1->SetText(log.text);
-    if (log.lineCount > 0) RichEdit1->AppendText("\r\n");
+void Colouring::ShowLog(const ColouredLog& log) {
+    // Every byte of the text is bold, in the colour of its code; text typed afterwards is
+    // black.
+    text_.SetText(log.text);
+    if (log.lineCount > 0) text_.AppendText("\r\n");
     std::vector<unsigned char> styles(log.text.size());
     StylesFromRuns(log.runs, styles.data(), styles.size());
-    ToStyleNumbers(styles.data(), styles.size(), StylesOf(*RichEdit1), false);
-    RichEdit1->SetStyleBytes(0, styles.data(), static_cast<int>(styles.size()));
+    ToStyleNumbers(styles.data(), styles.size(), StylesOf(text_), false);
+    write_(0, styles.data(), static_cast<int>(styles.size()));
 }

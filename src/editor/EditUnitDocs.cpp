@@ -23,8 +23,9 @@ inline constexpr const char* kSaveAsCaption = "Lagre som";
 // ------------------------------------------------------------------ the question
 bool TTextForm::QuerySave() {
     if (!RichEdit1->Modified()) return true;
-    Answer a = GetPrompter().Question(QuerySaveCaption(CurrentFolder, FileName, MachineExtension()),
-                                      kQuerySaveText, Buttons::YesNoCancel, Answer::Yes);
+    Answer a = GetPrompter().Question(
+        QuerySaveCaption(doc_.CurrentFolder, doc_.FileName, MachineExtension()), kQuerySaveText,
+        Buttons::YesNoCancel, Answer::Yes);
     if (a == Answer::Cancel) return false;
     if (a == Answer::Yes) {
         lastSaveFailed_ = false;
@@ -42,8 +43,8 @@ bool TTextForm::FormCloseQuery() { return QuerySave(); }
 std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadOptions options;
     options.currentMachine = CurrentMachine();
-    options.tekstFormat = TekstFormat;
-    options.dosFormat = DOSFormat;
+    options.tekstFormat = doc_.TekstFormat;
+    options.dosFormat = doc_.DOSFormat;
     options.askEightBits = [this] {
         bool wait = HourglassShown();
         HourglassOff();
@@ -62,7 +63,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
         {
             LoadingGuard loading(*this);
             if (doc.kind == LoadKind::Log) {
-                ShowColouredLog(doc.log);
+                colour_->ShowLog(doc.log);
             } else {
                 RichEdit1->SetText(doc.text.text);
                 if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
@@ -74,9 +75,9 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
         RichEdit1->SetModified(false);
     }
     if (doc.recordFile) {
-        CheckSizeAndRecolour();
-        if (RecentFiles) RecentFiles->Add(doc.resultName);
-        FileStamp = FileAge(doc.resultName);
+        colour_->CheckSizeAndRecolour();
+        if (doc_.RecentFiles) doc_.RecentFiles->Add(doc.resultName);
+        doc_.FileStamp = FileAge(doc.resultName);
     }
     return doc.resultName;
 }
@@ -96,8 +97,8 @@ void TTextForm::SaveDocument(const std::string& fullFileName) {
         return;
     }
     RichEdit1->SetModified(false);
-    if (RecentFiles) RecentFiles->Add(fullFileName);
-    FileStamp = result.stamp;
+    if (doc_.RecentFiles) doc_.RecentFiles->Add(fullFileName);
+    doc_.FileStamp = result.stamp;
 }
 
 // ------------------------------------------------------------------ commands
@@ -109,17 +110,17 @@ void TTextForm::Ny1Click() {
     }
     SetFileName("");
     RichEdit1->SetModified(false);
-    FileStamp = -1;
+    doc_.FileStamp = -1;
     UpdateEditCommands();
 }
 
 void TTextForm::Aapne1Click() {
     const std::string ext = MachineExtension();
-    FolderSplit split = SplitFolder(CurrentFolder);
+    FolderSplit split = SplitFolder(doc_.CurrentFolder);
     FileDialogRequest request;
     request.caption = kOpenCaption;
     request.folder = split.folder;
-    request.fileName = OpenDialogFileName(FileName, split.prefix, ext);
+    request.fileName = OpenDialogFileName(doc_.FileName, split.prefix, ext);
     request.filter = OpenDialogFilterFor(ext, MachineSection(CurrentMachine() - 1));
     request.filterIndex = 1;
     std::string chosen;
@@ -127,7 +128,7 @@ void TTextForm::Aapne1Click() {
     if (!QuerySave()) return;
     std::string name = LoadDocument(chosen);
     if (lastLoadReplaced_) {
-        DocumentName n = NameAfterOpen(name, CurrentFolder);
+        DocumentName n = NameAfterOpen(name, doc_.CurrentFolder);
         SetFileName(n.fileName);
         SetFolder(n.folder);
     }
@@ -136,7 +137,7 @@ void TTextForm::Aapne1Click() {
 
 void TTextForm::Liminnfil1Click() {
     const std::string ext = MachineExtension();
-    FolderSplit split = SplitFolder(CurrentFolder);
+    FolderSplit split = SplitFolder(doc_.CurrentFolder);
     FileDialogRequest request;
     request.caption = kInsertCaption;
     request.folder = InsertDialogFolder(split.folder);
@@ -148,7 +149,7 @@ void TTextForm::Liminnfil1Click() {
     LineText lines;
     {
         WaitCursor wait(*this);
-        if (InsertTextFile(chosen, DOSFormat, lines) && lines.lineCount > 0) {
+        if (InsertTextFile(chosen, doc_.DOSFormat, lines) && lines.lineCount > 0) {
             // Before the line that holds the start of the selection; the caret stays.
             int at = RichEdit1->LineFromChar(RichEdit1->SelStart());
             if (at > RichEdit1->LineCount()) at = RichEdit1->LineCount();
@@ -156,27 +157,27 @@ void TTextForm::Liminnfil1Click() {
                 LoadingGuard loading(*this);
                 RichEdit1->InsertLine(at, lines.text);
             }
-            ColourLineRange(at, at + static_cast<int>(lines.lineCount));
+            colour_->ColourLineRange(at, at + static_cast<int>(lines.lineCount));
         }
     }
     UpdateEditCommands();
 }
 
 void TTextForm::Lagre1Click() {
-    if (FileName.empty()) {
+    if (doc_.FileName.empty()) {
         LagreSom1Click();
         return;
     }
-    SaveDocument(CurrentFolder + FileName);
+    SaveDocument(doc_.CurrentFolder + doc_.FileName);
 }
 
 void TTextForm::LagreSom1Click() {
     const std::string ext = MachineExtension();
-    FolderSplit split = SplitFolder(CurrentFolder);
+    FolderSplit split = SplitFolder(doc_.CurrentFolder);
     FileDialogRequest request;
     request.caption = kSaveAsCaption;
     request.folder = split.folder;
-    request.fileName = FileName;
+    request.fileName = doc_.FileName;
     request.filter = SaveDialogFilter(ext);
     request.filterIndex = 1;
     request.defaultExt = ext;
@@ -190,7 +191,7 @@ void TTextForm::LagreSom1Click() {
     DocumentName n = NameOfFile(chosen);
     SetFileName(n.fileName);
     SetFolder(n.folder);
-    SaveDocument(CurrentFolder + FileName);
+    SaveDocument(doc_.CurrentFolder + doc_.FileName);
 }
 
 void TTextForm::ReopenClick(const std::string& fileName) {
@@ -209,11 +210,12 @@ void TTextForm::ReopenClick(const std::string& fileName) {
 }
 
 void TTextForm::ActivateApplication() {
-    if (!RecentFiles) return;
-    bool dialogOpen = std::any_of(ReloadQuietDialogs.begin(), ReloadQuietDialogs.end(),
-                                  [](const QPointer<QWidget>& d) { return d && d->isVisible(); });
-    std::string first = RecentFiles->Count() > 0 ? RecentFiles->Entry(0) : std::string();
-    ReloadCheck check = CheckReload(dialogOpen, FileStamp, first);
+    if (!doc_.RecentFiles) return;
+    bool dialogOpen =
+        std::any_of(windows_.ReloadQuietDialogs.begin(), windows_.ReloadQuietDialogs.end(),
+                    [](const QPointer<QWidget>& d) { return d && d->isVisible(); });
+    std::string first = doc_.RecentFiles->Count() > 0 ? doc_.RecentFiles->Entry(0) : std::string();
+    ReloadCheck check = CheckReload(dialogOpen, doc_.FileStamp, first);
     if (!check.ask) return;
     if (GetPrompter().Question(check.fileName, kReloadText, Buttons::YesNo, Answer::Yes) !=
         Answer::Yes)

@@ -22,26 +22,26 @@ TFindDialog* MakeDialog(TTextForm* form, bool replace) {
 }  // namespace
 
 void TTextForm::Seek1Click() {
-    SearchPos = RichEdit1->SelStart();
-    if (!FindDialog1) FindDialog1 = MakeDialog(this, false);
-    FindDialog1->Execute();
+    doc_.SearchPos = RichEdit1->SelStart();
+    if (!windows_.FindDialog1) windows_.FindDialog1 = MakeDialog(this, false);
+    windows_.FindDialog1->Execute();
 }
 
 void TTextForm::Erstatt1Click() {
-    SearchPos = RichEdit1->SelStart();
-    if (!ReplaceDialog1) ReplaceDialog1 = MakeDialog(this, true);
-    ReplaceDialog1->Execute();
+    doc_.SearchPos = RichEdit1->SelStart();
+    if (!windows_.ReplaceDialog1) windows_.ReplaceDialog1 = MakeDialog(this, true);
+    windows_.ReplaceDialog1->Execute();
 }
 
 void TTextForm::FindDialog1Find() {
-    if (!FindDialog1) return;
-    std::string what = FindDialog1->FindText();
-    int p = RichEdit1->FindText(what, SearchPos);
+    if (!windows_.FindDialog1) return;
+    std::string what = windows_.FindDialog1->FindText();
+    int p = RichEdit1->FindText(what, doc_.SearchPos);
     if (p < 0) {
         NotFound(what);  // SearchPos stays: a further press repeats the search
         return;
     }
-    SearchPos = p + 1;
+    doc_.SearchPos = p + 1;
     RichEdit1->setFocus();
     RichEdit1->SetSelection(p, static_cast<int>(what.size()));
     RichEdit1->ScrollLines(
@@ -49,27 +49,27 @@ void TTextForm::FindDialog1Find() {
 }
 
 void TTextForm::ReplaceDialog1Find() {
-    if (!ReplaceDialog1) return;
-    std::string what = ReplaceDialog1->FindText();
-    int p = RichEdit1->FindText(what, SearchPos);
+    if (!windows_.ReplaceDialog1) return;
+    std::string what = windows_.ReplaceDialog1->FindText();
+    int p = RichEdit1->FindText(what, doc_.SearchPos);
     if (p < 0) {
-        SearchPos = 0;  // the next find-next starts at the top
+        doc_.SearchPos = 0;  // the next find-next starts at the top
         NotFound(what);
         return;
     }
-    SearchPos = p + 1;
+    doc_.SearchPos = p + 1;
     RichEdit1->setFocus();
     RichEdit1->SetSelection(p, static_cast<int>(what.size()));
 }
 
 void TTextForm::ReplaceDialog1Replace() {
-    if (!ReplaceDialog1) return;
-    const std::string what = ReplaceDialog1->FindText();
-    const std::string with = ReplaceDialog1->ReplaceText();
+    if (!windows_.ReplaceDialog1) return;
+    const std::string what = windows_.ReplaceDialog1->FindText();
+    const std::string with = windows_.ReplaceDialog1->ReplaceText();
     if (what.empty()) return;
     const int lw = static_cast<int>(what.size());
 
-    if (!ReplaceDialog1->ReplaceAll()) {
+    if (!windows_.ReplaceDialog1->ReplaceAll()) {
         // Only the length counts: a selection as long as the search text is replaced
         // whatever it holds.
         if (RichEdit1->SelLength() != lw) ReplaceDialog1Find();
@@ -77,14 +77,14 @@ void TTextForm::ReplaceDialog1Replace() {
         int p = RichEdit1->SelStart();
         RichEdit1->ReplaceSel(with);
         // Text taken away: the character that moved into its place is searched next.
-        if (with.empty() && SearchPos > p) SearchPos = p;
+        if (with.empty() && doc_.SearchPos > p) doc_.SearchPos = p;
         return;
     }
 
     // Replace all runs over a copy of the text and puts the result back in one piece, so a
     // large program with many matches is done at once. It ends with the failed search.
     FindState st;
-    st.searchPos = SearchPos;
+    st.searchPos = doc_.SearchPos;
     st.selStart = RichEdit1->SelStart();
     st.selLength = RichEdit1->SelLength();
     ReplaceOutcome out;
@@ -99,10 +99,10 @@ void TTextForm::ReplaceDialog1Replace() {
                 RichEdit1->SetText(text);
                 RichEdit1->ScrollLines(first);
             }
-            RecolourAll();
+            colour_->RecolourAll();
         }
     }
-    SearchPos = static_cast<int32_t>(st.searchPos);
+    doc_.SearchPos = static_cast<int32_t>(st.searchPos);
     RichEdit1->setFocus();
     RichEdit1->SetSelection(static_cast<int>(st.selStart), static_cast<int>(st.selLength));
     if (out.replaced > 0) UpdateEditCommands();

@@ -15,29 +15,29 @@
 void TTextForm::HendelseButtonClick() { ShowLog(); }
 
 void TTextForm::ShowLog() {
-    EventLogChoice log = ChooseEventLog(CurrentFolder, CurrentMachine());
+    EventLogChoice log = ChooseEventLog(doc_.CurrentFolder, CurrentMachine());
     if (!log.found) {
         GetPrompter().Message(kEventLogCaption, log.message);
         return;
     }
     if (!QuerySave()) return;
-    TekstFormatering->setChecked(false);  // colouring off
+    colour_->SetOn(false);  // colouring off
     std::string loaded = LoadDocument(log.file);
-    DocumentName name = NameDocument(loaded, CurrentFolder);
+    DocumentName name = NameDocument(loaded, doc_.CurrentFolder);
     SetFileName(name.fileName);
     SetFolder(name.folder);
     UpdateEditCommands();
 }
 
 void TTextForm::Emnerihjelp1Click() {
-    HelpFile = ProgramDirectory() + "Hjelp\\" + kHelpFileName;
-    if (!HelpWindow) HelpWindow = new THelpWindow(this);
-    HelpWindow->OpenContents(HelpFile);
+    doc_.HelpFile = ProgramDirectory() + "Hjelp\\" + kHelpFileName;
+    if (!windows_.HelpWindow) windows_.HelpWindow = new THelpWindow(this);
+    windows_.HelpWindow->OpenContents(doc_.HelpFile);
 }
 
 void TTextForm::OmProgrammetClick() {
-    if (!AboutBox) AboutBox = new TAboutBox(this);
-    AboutBox->ShowAbout(kProductName, kAboutDescription, kAboutVersion);
+    if (!windows_.AboutBox) windows_.AboutBox = new TAboutBox(this);
+    windows_.AboutBox->ShowAbout(kProductName, kAboutDescription, kAboutVersion);
 }
 
 void TTextForm::KonfigureringClick() {
@@ -50,6 +50,6 @@ void TTextForm::KonfigureringClick() {
 }
 
 void TTextForm::Reklame1Click() {
-    if (!ReklameBilde) ReklameBilde = new TReklameBilde(this);
-    ReklameBilde->exec();
+    if (!windows_.ReklameBilde) windows_.ReklameBilde = new TReklameBilde(this);
+    windows_.ReklameBilde->exec();
 }

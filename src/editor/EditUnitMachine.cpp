@@ -7,15 +7,16 @@
 void TTextForm::MaskinBoksChange() {
     // The document keeps its name: it now counts as being in the new folder.
     SetFolder(MachineFolder(CurrentMachine()));
-    if (MaskOpen) Aapne1Click();
+    if (doc_.MaskOpen) Aapne1Click();
 }
 
 void TTextForm::Katalog1Click() {
     if (!QuerySave()) return;
     WaitCursor wait(*this);
     SetFileName("");
-    TekstFormatering->setChecked(false);  // colouring off
-    CatalogueText catalogue = BuildCatalogue(CurrentFolder, MachineExtension(), TekstFormat);
+    colour_->SetOn(false);  // colouring off
+    CatalogueText catalogue =
+        BuildCatalogue(doc_.CurrentFolder, MachineExtension(), doc_.TekstFormat);
     {
         LoadingGuard loading(*this);
         RichEdit1->SetSelAttributes(TextStyle{});

@@ -22,20 +22,20 @@ struct TTextForm::OwnFtpModule {
 void TTextForm::OwnFtpModuleDeleter::operator()(OwnFtpModule* module) const { delete module; }
 
 bool TTextForm::ConfigureFtp() {
-    if (!FtpKlientModul) {
-        ownFtpModule.reset(new OwnFtpModule);
-        FtpKlientModul = &ownFtpModule->module;
+    if (!windows_.FtpKlientModul) {
+        ownFtpModule_.reset(new OwnFtpModule);
+        windows_.FtpKlientModul = &ownFtpModule_->module;
     }
     // The pauses between the upload's steps keep the window painted.
-    FtpKlientModul->SetPause(PauseRepainting);
-    return FtpKlientModul->Configure();
+    windows_.FtpKlientModul->SetPause(PauseRepainting);
+    return windows_.FtpKlientModul->Configure();
 }
 
 void TTextForm::FTPoverfoeringClick() {
-    if (!FtpKlientModul) ConfigureFtp();
+    if (!windows_.FtpKlientModul) ConfigureFtp();
     try {
-        FtpTransferCommand(*FtpKlientModul, MaskinBoks->currentIndex(), RichEdit1->AllLines(),
-                           FileName);
+        FtpTransferCommand(*windows_.FtpKlientModul, actions_.MaskinBoks->currentIndex(),
+                           RichEdit1->AllLines(), doc_.FileName);
     } catch (const std::exception& e) {
         ShowMessageBox(kFtpCaptionPrefix, e.what());
     }
@@ -47,9 +47,10 @@ void TTextForm::TCPoverfoeringClick() {
     client.SetWaitHook(RepaintWhileWaiting);
 
     TcpDocument doc;
-    doc.currentFolder = CurrentFolder;
-    doc.fileName = FileName;
-    if (MaskinBoks->currentIndex() >= 0) doc.machineName = ToCp1252(MaskinBoks->currentText());
+    doc.currentFolder = doc_.CurrentFolder;
+    doc.fileName = doc_.FileName;
+    if (actions_.MaskinBoks->currentIndex() >= 0)
+        doc.machineName = ToCp1252(actions_.MaskinBoks->currentText());
     doc.modified = RichEdit1->Modified();
 
     // "AutoSave" is the plain write of the editor's lines (no backup, recent list untouched);
@@ -59,7 +60,7 @@ void TTextForm::TCPoverfoeringClick() {
     doc.lines = &lines;
     TcpTransferUi ui = PrompterTcpUi([this] {
         RichEdit1->SetModified(false);
-        FileStamp = FileAge(CurrentFolder + FileName);
+        doc_.FileStamp = FileAge(doc_.CurrentFolder + doc_.FileName);
     });
     ui.hourglass = [this](bool on) {
         if (on)
@@ -68,7 +69,8 @@ void TTextForm::TCPoverfoeringClick() {
             HourglassOff();
     };
     try {
-        RunTcpTransfer(client, VakoAddress{TcpClient.RemoteHost, TcpClient.RemotePort}, doc, ui);
+        RunTcpTransfer(client, VakoAddress{doc_.TcpClient.RemoteHost, doc_.TcpClient.RemotePort},
+                       doc, ui);
     } catch (const std::exception& e) {
         HourglassOff();
         ShowMessageBox(kTcpTransferCaption, e.what());

@@ -11,14 +11,14 @@
 #include "print/Utskrift.h"
 
 // Printing
-void TTextForm::Skrivut1Click() { SkrivutFrom(sender() != SkrivUtButton); }
+void TTextForm::Skrivut1Click() { SkrivutFrom(sender() != actions_.SkrivUtButton); }
 
 void TTextForm::SkrivutFrom(bool fromMenu) {
     PrintCommand command;
     command.machine = CurrentMachine();
-    command.title = FileName;
-    command.colouringOn = TekstFormatering->isChecked();
-    command.printFormatert = PrintFormatert;
+    command.title = doc_.FileName;
+    command.colouringOn = colour_->On();
+    command.printFormatert = doc_.PrintFormatert;
     const int selStart = RichEdit1->SelStart();
     const int selLength = RichEdit1->SelLength();
     command.hasSelection = selLength > 0;

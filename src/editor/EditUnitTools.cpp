@@ -22,21 +22,21 @@ namespace {
 class EditorHoleTarget : public HoleCircleTarget {
 public:
     explicit EditorHoleTarget(TTextForm& form) : form_(form) {}
-    long long CaretLine() override { return form_.RichEdit1->LineFromChar(-1); }
+    long long CaretLine() override { return form_.Text().LineFromChar(-1); }
     void InsertLine(long long index, const std::string& text) override {
-        form_.RichEdit1->InsertLine(static_cast<int>(index), text);
+        form_.Text().InsertLine(static_cast<int>(index), text);
     }
     void BeginUpdate() override {
         if (depth_++ == 0) {
-            wasLoading_ = form_.Loading;
-            form_.Loading = true;
+            wasLoading_ = form_.Doc().Loading;
+            form_.Doc().Loading = true;
         }
-        form_.RichEdit1->BeginUpdate();
+        form_.Text().BeginUpdate();
     }
     void EndUpdate() override {
         if (depth_ == 0) return;
-        form_.RichEdit1->EndUpdate();
-        if (--depth_ == 0) form_.Loading = wasLoading_;
+        form_.Text().EndUpdate();
+        if (--depth_ == 0) form_.Doc().Loading = wasLoading_;
     }
 
 private:
@@ -50,26 +50,27 @@ std::string Section(const TTextForm& form) { return MachineSection(form.CurrentM
 
 // Renumbering
 void TTextForm::Renummerering1Click() {
-    if (!RenForm) RenForm = new TRenForm(this);
+    TRenForm*& ren = windows_.RenForm;
+    if (!ren) ren = new TRenForm(this);
     const BlockModel model = ReadBlockModel(Section(*this));
     {
         // The dialog rewrites the lines with the change handler quiet and the editor's
         // painting held; it is repainted once when the dialog has closed.
         LoadingGuard loading(*this);
-        RenForm->heidenhain = model.heidenhain;
-        RenForm->lineCount = RichEdit1->LineCount();
+        ren->heidenhain = model.heidenhain;
+        ren->lineCount = RichEdit1->LineCount();
         int selStart = RichEdit1->SelStart();
-        RenForm->selectionStartLine = RichEdit1->LineFromChar(selStart);
-        RenForm->selectionEndLine = RichEdit1->LineFromChar(selStart + RichEdit1->SelLength());
-        RenForm->runner = [this, &model](const RenumRequest& request, const RenumProgress& progress) {
+        ren->selectionStartLine = RichEdit1->LineFromChar(selStart);
+        ren->selectionEndLine = RichEdit1->LineFromChar(selStart + RichEdit1->SelLength());
+        ren->runner = [this, &model](const RenumRequest& request, const RenumProgress& progress) {
             ControlLines lines(*RichEdit1);
             RenumberText(lines, model, request, progress);
             lines.Finish();
         };
-        RenForm->exec();
-        RenForm->runner = nullptr;
+        ren->exec();
+        ren->runner = nullptr;
     }
-    RecolourAll();
+    colour_->RecolourAll();
 }
 
 // Compress and air
@@ -90,7 +91,7 @@ size_t TTextForm::RewriteAllLines(const std::function<size_t(TextLines&)>& tool)
         RichEdit1->SetSelection(0, 0);
     }
     if (!failure.empty()) GetPrompter().Message(kProductName, failure);
-    RecolourAll();
+    colour_->RecolourAll();
     return replaced;
 }
 
@@ -105,20 +106,21 @@ void TTextForm::Luftprogram1Click() {
 
 // Calculators
 void TTextForm::TrigButtonClick() {
-    if (!TrigForm) TrigForm = new TTrigForm(this);
+    TTrigForm*& trig = windows_.TrigForm;
+    if (!trig) trig = new TTrigForm(this);
     EditorHoleTarget target(*this);
-    TrigForm->TargetEditor = &target;
-    TrigForm->exec();
-    TrigForm->TargetEditor = nullptr;
-    const long long first = TrigForm->FirstInsertedLine;
-    const long long last = TrigForm->LastInsertedLine;
-    if (!TekstFormatering->isChecked() || first > last) return;
+    trig->TargetEditor = &target;
+    trig->exec();
+    trig->TargetEditor = nullptr;
+    const long long first = trig->FirstInsertedLine;
+    const long long last = trig->LastInsertedLine;
+    if (!colour_->On() || first > last) return;
     LoadingGuard loading(*this);
-    ColourLineRange(static_cast<int>(first), static_cast<int>(last) + 1);
+    colour_->ColourLineRange(static_cast<int>(first), static_cast<int>(last) + 1);
     RichEdit1->SetSelection(RichEdit1->LineIndex(static_cast<int>(first)), 0);
 }
 
 void TTextForm::Rotering1Click() {
-    if (!RoteringForm) RoteringForm = new TRoteringForm(this);
-    RoteringForm->exec();
+    if (!windows_.RoteringForm) windows_.RoteringForm = new TRoteringForm(this);
+    windows_.RoteringForm->exec();
 }

@@ -7,18 +7,19 @@
 #include "windows/transfer/EditTran.h"
 
 void TTextForm::OverfoerClick() {
-    if (!TransForm) {
-        TransForm = new TTransForm(this);
-        ReloadQuietDialogs.emplace_back(TransForm);
+    OtherWindows& w = windows_;
+    if (!w.TransForm) {
+        w.TransForm = new TTransForm(this);
+        w.ReloadQuietDialogs.emplace_back(w.TransForm);
     }
-    if (!AskForm) {
-        AskForm = new TAskForm(this);
-        ReloadQuietDialogs.emplace_back(AskForm);
+    if (!w.AskForm) {
+        w.AskForm = new TAskForm(this);
+        w.ReloadQuietDialogs.emplace_back(w.AskForm);
     }
-    TransForm->AskForm = AskForm;
-    TransForm->MachineSectionName = MachineSection(MaskinBoks->currentIndex());
-    TransForm->TargetEditor = RichEdit1;
-    TransForm->exec();
+    w.TransForm->AskForm = w.AskForm;
+    w.TransForm->MachineSectionName = MachineSection(actions_.MaskinBoks->currentIndex());
+    w.TransForm->TargetEditor = RichEdit1;
+    w.TransForm->exec();
     // A received program is new text: the commands that need lines follow it.
     UpdateEditCommands();
 }

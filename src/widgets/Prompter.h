@@ -1,11 +1,9 @@
 #pragma once
 // Every message box, question, file dialog and print dialog of the program goes through the
-// Prompter: the real one shows Qt dialogs, the scripted one (tests) records what was shown
-// and answers as told. Texts are Windows-1252 bytes; this file and TextControl are where
-// they become QStrings.
+// Prompter: the real one shows Qt dialogs; the tests' own (tests/support/ScriptedPrompter.h)
+// records what was shown and answers as told. Texts are Windows-1252 bytes; this file and
+// TextControl are where they become QStrings.
 #include <QString>
-#include <deque>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,47 +68,6 @@ public:
     bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;
     bool SaveFile(const FileDialogRequest& request, std::string& chosen) override;
     bool Print(PrintRequest& request) override;
-};
-
-// For tests: answers come from queues; every dialog shown is recorded.
-class ScriptedPrompter : public Prompter {
-public:
-    struct Shown {
-        std::string kind;  // "message", "error", "question", "open", "save", "print"
-        std::string caption;
-        std::string text;
-        Buttons buttons = Buttons::Ok;
-        Answer defaultAnswer = Answer::Ok;
-    };
-    std::vector<Shown> shown;
-    std::deque<Answer> answers;            // for questions; empty queue answers Cancel/No
-    std::deque<std::string> files;         // for open and save; empty string cancels
-    std::deque<PrintRequest> prints;       // for print; empty queue cancels
-    std::vector<FileDialogRequest> fileRequests;
-    std::function<void(const Shown&)> onShow;  // runs when a dialog is shown
-
-    void Message(const std::string& caption, const std::string& text) override;
-    void Error(const std::string& caption, const std::string& text) override;
-    Answer Question(const std::string& caption, const std::string& text, Buttons buttons,
-                    Answer defaultAnswer) override;
-    bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;
-    bool SaveFile(const FileDialogRequest& request, std::string& chosen) override;
-    bool Print(PrintRequest& request) override;
-    // Texts of the dialogs of one kind, in order.
-    std::vector<std::string> Texts(const std::string& kind = "message") const;
-
-private:
-    bool AnswerFile(const char* kind, const FileDialogRequest& request, std::string& chosen);
-};
-
-// Installs a ScriptedPrompter for the lifetime of the object (tests).
-class ScopedScriptedPrompter : public ScriptedPrompter {
-public:
-    ScopedScriptedPrompter();
-    ~ScopedScriptedPrompter() override;
-
-private:
-    Prompter* previous_;
 };
 
 // Converts a filter of the system's form ("A (*.NC)|*.NC|B|*.*|") to Qt's ("A (*.NC);;...").

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
 
 #include "widgets/DisplayFont.h"
@@ -43,10 +42,6 @@ void NormaliseBreaks(std::string_view in, std::string& out, bool& skipLf) {
 }
 
 constexpr size_t kPiece = 1 << 20;
-TextControl::FormattedPrinter& Printer() {
-    static TextControl::FormattedPrinter printer;
-    return printer;
-}
 
 // QScintilla's accessible text counts the characters from the start of the text at every
 // update of the view, so each keystroke would cost the length of the program. Unless an
@@ -221,29 +216,16 @@ void TextControl::SetTextFont(const std::string& family) {
 }
 
 // ------------------------------------------------------------------ whole ranges
-namespace {
-std::atomic<int> g_stylingFailsAfter{-1};
-}
-
-void TextControl::FailStylingAfter(int calls) { g_stylingFailsAfter = calls; }
-
 bool TextControl::SetStyleBytes(int start, const unsigned char* styles, int length) {
     int total = TextLength();
     start = std::clamp(start, 0, total);
     length = std::clamp(length, 0, total - start);
     if (length == 0) return true;
     Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
-    int left = g_stylingFailsAfter.load();
-    if (left == 0) {
-        g_stylingFailsAfter = -1;
-        Send(SB::SCI_SETSTATUS, SB::SC_STATUS_BADALLOC);  // as Scintilla reports a failed allocation
-    } else {
-        if (left > 0) g_stylingFailsAfter = left - 1;
-        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0xFF);
-        SendPtr(SB::SCI_SETSTYLINGEX, static_cast<unsigned long>(length),
-                reinterpret_cast<const char*>(styles));
-        Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(total), 0xFF);
-    }
+    Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0xFF);
+    SendPtr(SB::SCI_SETSTYLINGEX, static_cast<unsigned long>(length),
+            reinterpret_cast<const char*>(styles));
+    Send(SB::SCI_STARTSTYLING, static_cast<unsigned long>(total), 0xFF);
     long status = Send(SB::SCI_GETSTATUS);
     if (status > SB::SC_STATUS_OK && status < SB::SC_STATUS_WARN_START) {
         Send(SB::SCI_SETSTATUS, SB::SC_STATUS_OK);
@@ -759,13 +741,6 @@ void TextControl::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 // ------------------------------------------------------------------ printing
-void TextControl::SetFormattedPrinter(FormattedPrinter printer) { Printer() = std::move(printer); }
-
-bool TextControl::PrintFormatted(const std::string& jobTitle) {
-    if (!Printer()) return false;
-    return Printer()(*this, jobTitle);
-}
-
 bool TextControl::PrintFormatted(QsciPrinter& printer) { return printer.printRange(this) > 0; }
 
 // ------------------------------------------------------------------ bulk line edits

@@ -107,9 +107,6 @@ public:
     bool SetStyleBytes(int start, const unsigned char* styles, int length);
     // The bytes of [start, start + length) without a copy; valid until the text changes.
     std::string_view TextView(int start, int length) const;
-    // Test hook: after `calls` more successful SetStyleBytes calls, the next one fails as a
-    // control out of memory does (-1: never).
-    static void FailStylingAfter(int calls);
 
     // ---- Redraw.
     void SetRedraw(bool on);
@@ -134,13 +131,8 @@ public:
     // it may replace the character or set it to 0 to drop it.
     std::function<void(char& key)> onKeyPress;
 
-    // ---- Formatted print of the whole content under a job title. The printing code
-    // installs the printer; without one nothing is printed and false is returned.
-    using FormattedPrinter = std::function<bool(TextControl& control, const std::string& title)>;
-    static void SetFormattedPrinter(FormattedPrinter printer);
-    bool PrintFormatted(const std::string& jobTitle);
-    // The same onto a printer the caller has set up (selected printer, job title, copies):
-    // the whole content with its colours. False when nothing could be printed.
+    // ---- Formatted print of the whole content with its colours onto a printer the caller
+    // has set up (selected printer, job title, copies). False when nothing was printed.
     bool PrintFormatted(QsciPrinter& printer);
 
     // Sends one character as if typed (tests and the key path share it).

@@ -16,7 +16,7 @@
 #include "TestSupport.h"
 #include "windows/calc/RoteringForm.h"
 #include "windows/calc/TrigForm.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "platform/ProcessLauncher.h"
 
 namespace {

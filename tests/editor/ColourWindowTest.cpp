@@ -10,10 +10,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "FailingStyles.h"
+#include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
 #include "nctools/Colour.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
@@ -66,10 +67,7 @@ protected:
         SetApplicationTitle(kProductName);
         WritePersonalInt(kColourSettingName, 1);
     }
-    void TearDown() override {
-        TextControl::FailStylingAfter(-1);
-        SetKeyStore(nullptr);
-    }
+    void TearDown() override { SetKeyStore(nullptr); }
     std::string Ini() {
         return "[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n";
     }
@@ -82,10 +80,10 @@ protected:
     void Uncoloured(TTextForm& form, const std::string& text) {
         {
             LoadingGuard loading(form);
-            form.RichEdit1->SetText(text);
+            form.Text().SetText(text);
         }
-        form.RichEdit1->SetModified(false);
-        form.TekstFormatering->setChecked(true);
+        form.Text().SetModified(false);
+        form.Actions().TekstFormatering->setChecked(true);
     }
     size_t Asked() { return prompter.Texts("question").size(); }
 
@@ -100,11 +98,11 @@ TEST_F(ColourWindow, ColoursThatReachTheControl) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    ASSERT_TRUE(form.TekstFormatering->isChecked());
+    ASSERT_TRUE(form.Actions().TekstFormatering->isChecked());
     Open(form, "P.NC",
          "N10 G01 X10.5 (FRES) Y5\r\n*** DEL 1 ***\r\nG01 X5 ; SLUTT A) B\r\nX5 (FRES\r\n"
          "X5 (\r\ng01 x5 \xC6\xD8\r\n");
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     EXPECT_EQ(Letters(c, 0), "R...R...R.....GGGGGG.R.");
     EXPECT_EQ(Letters(c, 1), "BBBBBBBBBBBBB");
     EXPECT_EQ(Letters(c, 2), "R...R..GGGGGGGGGG.R");
@@ -113,18 +111,18 @@ TEST_F(ColourWindow, ColoursThatReachTheControl) {
     EXPECT_EQ(Letters(c, 5), ".........");
     // The colouring is no edit, and leaves the window as it found it.
     EXPECT_FALSE(c.Modified());
-    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.Doc().Loading);
     EXPECT_FALSE(form.HourglassShown());
     EXPECT_EQ(c.SelStart(), 0);
     EXPECT_TRUE(messages.messages.empty());
 
     // Switched off in the menu: all black, stored; on again: coloured, stored.
-    form.TekstFormatering->trigger();
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    form.Actions().TekstFormatering->trigger();
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 0);
     EXPECT_EQ(Letters(c, 0), std::string(23, '.'));
-    form.TekstFormatering->trigger();
-    EXPECT_TRUE(form.TekstFormatering->isChecked());
+    form.Actions().TekstFormatering->trigger();
+    EXPECT_TRUE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 1);
     EXPECT_EQ(Letters(c, 2), "R...R..GGGGGGGGGG.R");
     EXPECT_FALSE(c.Modified());
@@ -135,7 +133,7 @@ TEST_F(ColourWindow, SizeQuestionsAt250And251Lines) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
 
     // Loading: 250 lines are coloured without a question.
     Open(form, "P250.NC", Program(250));
@@ -149,7 +147,7 @@ TEST_F(ColourWindow, SizeQuestionsAt250And251Lines) {
     EXPECT_EQ(prompter.shown.back().caption, kLargeTextCaption);
     EXPECT_EQ(prompter.shown.back().text, kLargeTextOnLoad);
     EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 1);
     EXPECT_EQ(Letters(c, 0)[0], '.');
     // Colouring off: a large program asks nothing on loading.
@@ -159,23 +157,23 @@ TEST_F(ColourWindow, SizeQuestionsAt250And251Lines) {
     // The menu switch on a large text asks its own question; "no" leaves the mark off but the
     // stored value on, "yes" colours.
     prompter.answers = {Answer::No};
-    form.TekstFormatering->trigger();
+    form.Actions().TekstFormatering->trigger();
     ASSERT_EQ(Asked(), 2u);
     EXPECT_EQ(prompter.shown.back().text, kLargeTextOnSwitch);
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 1);
     EXPECT_EQ(Letters(c, 0)[0], '.');
     prompter.answers = {Answer::Yes};
-    form.TekstFormatering->trigger();
+    form.Actions().TekstFormatering->trigger();
     EXPECT_EQ(Asked(), 3u);
-    EXPECT_TRUE(form.TekstFormatering->isChecked());
+    EXPECT_TRUE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(Letters(c, 250)[0], 'R');
     // Off asks nothing; on for 250 lines asks nothing.
-    form.TekstFormatering->trigger();
+    form.Actions().TekstFormatering->trigger();
     EXPECT_EQ(Asked(), 3u);
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 0);
     Open(form, "P250.NC", Program(250));
-    form.TekstFormatering->trigger();
+    form.Actions().TekstFormatering->trigger();
     EXPECT_EQ(Asked(), 3u);
     EXPECT_EQ(Letters(c, 0)[0], 'R');
     EXPECT_FALSE(c.Modified());
@@ -188,7 +186,7 @@ TEST_F(ColourWindow, TypingRecoloursTheCaretsLine) {
     TTextForm form;
     form.show();
     Open(form, "P.NC", "N10 X5\r\nN20 (FRES) Y5\r\nN30 Z1\r\n");
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     c.SetSelStart(c.LineIndex(1) + 7);  // after "N20 (FR"
     QTest::keyClick(&c, Qt::Key_Return);
     QApplication::processEvents();
@@ -214,7 +212,7 @@ TEST_F(ColourWindow, TypingRecoloursTheCaretsLine) {
     EXPECT_EQ(Letters(c, 4), "R...R..");
 
     // With colouring off, typed text stays plain.
-    form.TekstFormatering->trigger();
+    form.Actions().TekstFormatering->trigger();
     c.SetSelStart(0);
     QTest::keyClicks(&c, "g1");
     QApplication::processEvents();
@@ -227,7 +225,7 @@ TEST_F(ColourWindow, SlicesLeaveTheWindowUsable) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     Uncoloured(form, Program(2000));
     int pauses = 0;
     std::string top, slice, below;
@@ -237,13 +235,13 @@ TEST_F(ColourWindow, SlicesLeaveTheWindowUsable) {
         top = Letters(c, 0);
         slice = Letters(c, 29);
         below = Letters(c, 30);
-        loading = form.Loading;
+        loading = form.Doc().Loading;
         hourglass = form.HourglassShown();
         // The user types at the start of line 10, already coloured.
         c.SetSelStart(c.LineIndex(10));
         c.TypeCharacter('Y');
     });
-    form.RecolourAll();
+    form.Colour().RecolourAll();
     EXPECT_EQ(pauses, 1);
     EXPECT_EQ(top, Expected(c.Line(0)));
     EXPECT_EQ(slice, Expected(c.Line(29)));
@@ -254,7 +252,7 @@ TEST_F(ColourWindow, SlicesLeaveTheWindowUsable) {
     EXPECT_EQ(Letters(c, 10), Expected(c.Line(10)));
     EXPECT_EQ(Letters(c, 1999), Expected(c.Line(1999)));
     EXPECT_TRUE(c.Modified());  // the user's typing, not the colouring
-    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.Doc().Loading);
     EXPECT_FALSE(form.HourglassShown());
 }
 
@@ -264,14 +262,14 @@ TEST_F(ColourWindow, SwitchedOffDuringAPause) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     Uncoloured(form, Program(400));
-    QTimer::singleShot(0, &form, [&] { form.TekstFormatering->trigger(); });
-    form.RecolourAll();
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    QTimer::singleShot(0, &form, [&] { form.Actions().TekstFormatering->trigger(); });
+    form.Colour().RecolourAll();
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 0);
     for (int line : {0, 29, 399}) EXPECT_EQ(Letters(c, line), std::string(c.Line(line).size(), '.'));
-    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.Doc().Loading);
     EXPECT_FALSE(c.Modified());
 }
 
@@ -279,25 +277,25 @@ TEST_F(ColourWindow, ResourceFailureTurnsColouringOff) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     Uncoloured(form, Program(300));
-    TextControl::FailStylingAfter(3);
-    form.RecolourAll();
+    form.Colour().SetStyleWriter(FailingStylesAfter(c, 3));
+    form.Colour().RecolourAll();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].first, kColourCaption);
     EXPECT_EQ(messages.messages[0].second, kResourceFailureText);
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(ReadPersonalInt(kColourSettingName, 9), 1);  // the stored choice stays
     for (int line : {0, 100, 299}) EXPECT_EQ(Letters(c, line), std::string(c.Line(line).size(), '.'));
-    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.Doc().Loading);
     EXPECT_FALSE(form.HourglassShown());
     EXPECT_FALSE(c.Modified());
     // Switched on again, it colours.
-    form.TekstFormatering->trigger();  // 300 lines: the question
+    form.Actions().TekstFormatering->trigger();  // 300 lines: the question
     EXPECT_EQ(Letters(c, 299), std::string(c.Line(299).size(), '.'));
     prompter.answers = {Answer::Yes};
-    form.TekstFormatering->trigger();
-    EXPECT_TRUE(form.TekstFormatering->isChecked());
+    form.Actions().TekstFormatering->trigger();
+    EXPECT_TRUE(form.Actions().TekstFormatering->isChecked());
     EXPECT_EQ(Letters(c, 299), Expected(c.Line(299)));
 }
 
@@ -306,14 +304,14 @@ TEST_F(ColourWindow, ColouredLogFile) {
     TTextForm form;
     form.show();
     Open(form, "HENDELSE.LOG", std::string("\x40" "A\x21" "B\x23" "C\r\nD\xA3" "E\xA7" "F"));
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     EXPECT_EQ(c.Text(), "ABC\r\nDEF\r\n");
     EXPECT_EQ(Letters(c, 0), "Rmk");  // red bold is the address letters' style
     EXPECT_EQ(Letters(c, 1), "kbg");  // the code carries over the line end
-    EXPECT_EQ(form.FileName, "HENDELSE.LOG");
+    EXPECT_EQ(form.Doc().FileName, "HENDELSE.LOG");
     EXPECT_FALSE(c.Modified());
-    EXPECT_EQ(form.RecentFiles->Count(), 0);
-    EXPECT_EQ(form.FileStamp, -1);
+    EXPECT_EQ(form.Doc().RecentFiles->Count(), 0);
+    EXPECT_EQ(form.Doc().FileStamp, -1);
     EXPECT_EQ(Asked(), 0u);
 }
 
@@ -324,7 +322,7 @@ TEST_F(ColourWindow, RealProgramsColouredAsTheRuleSays) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(samples)) {
         if (e.path().extension() != ".ngc") continue;
@@ -332,7 +330,7 @@ TEST_F(ColourWindow, RealProgramsColouredAsTheRuleSays) {
         prompter.answers = {Answer::Yes};  // the question of a large program
         prompter.files = {NativeToDncPath(e.path().string())};
         form.Aapne1Click();
-        ASSERT_TRUE(form.TekstFormatering->isChecked());
+        ASSERT_TRUE(form.Actions().TekstFormatering->isChecked());
         ASSERT_GT(c.LineCount(), 0);
         for (int i = 0; i < c.LineCount(); ++i) ASSERT_EQ(Letters(c, i), Expected(c.Line(i))) << i;
         ++files;

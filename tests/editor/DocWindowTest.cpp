@@ -23,7 +23,7 @@
 #include "document/DocFiles.h"
 #include "editor/EditUnit.h"
 #include "document/Loaders.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "windows/nctools/RenumForm.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
@@ -87,16 +87,20 @@ TEST_F(DocWindow, UnsavedChangesQuestionForNewOpenReopenAndClose) {
     };
     const std::string other = M1("OTHER.NC");
     std::vector<Command> commands = {
-        {"new", [](DocWindow&, TTextForm& f) { f.Ny1Click(); return f.RichEdit1->TextLength() == 0; }},
+        {"new",
+         [](DocWindow&, TTextForm& f) {
+             f.Ny1Click();
+             return f.Text().TextLength() == 0;
+         }},
         {"open",
          [other](DocWindow& t, TTextForm& f) {
              t.Open(f, other);
-             return f.RichEdit1->Text() == "OTHER\r\n";
+             return f.Text().Text() == "OTHER\r\n";
          }},
         {"reopen",
          [other](DocWindow&, TTextForm& f) {
              f.ReopenClick(other);
-             return f.RichEdit1->Text() == "OTHER\r\n";
+             return f.Text().Text() == "OTHER\r\n";
          }},
         {"close", [](DocWindow&, TTextForm& f) { return f.close(); }},
     };
@@ -109,13 +113,13 @@ TEST_F(DocWindow, UnsavedChangesQuestionForNewOpenReopenAndClose) {
             TTextForm form;
             form.show();
             Open(form, M1("PROG.NC"));
-            ASSERT_EQ(form.RichEdit1->Text(), "N10 G00\r\n");
-            ASSERT_FALSE(form.RichEdit1->Modified());
-            form.RichEdit1->SetSelStart(3);
-            form.RichEdit1->TypeCharacter('5');
-            ASSERT_TRUE(form.RichEdit1->Modified());
+            ASSERT_EQ(form.Text().Text(), "N10 G00\r\n");
+            ASSERT_FALSE(form.Text().Modified());
+            form.Text().SetSelStart(3);
+            form.Text().TypeCharacter('5');
+            ASSERT_TRUE(form.Text().Modified());
             prompter.answers = {answer};
-            const std::string caption = form.CurrentFolder + "PROG.NC";
+            const std::string caption = form.Doc().CurrentFolder + "PROG.NC";
             bool wentOn = c.run(*this, form);
             ASSERT_EQ(Questions(kQuerySaveText), 1u);
             for (const auto& s : prompter.shown) {
@@ -125,14 +129,14 @@ TEST_F(DocWindow, UnsavedChangesQuestionForNewOpenReopenAndClose) {
             }
             EXPECT_EQ(wentOn, answer != Answer::Cancel);
             if (answer == Answer::Cancel) {
-                EXPECT_EQ(form.RichEdit1->Text(), "N105 G00\r\n");
-                EXPECT_EQ(form.FileName, "PROG.NC");
-                EXPECT_TRUE(form.RichEdit1->Modified());
+                EXPECT_EQ(form.Text().Text(), "N105 G00\r\n");
+                EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+                EXPECT_TRUE(form.Text().Modified());
                 EXPECT_TRUE(form.isVisible());
             }
             EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")),
                       answer == Answer::Yes ? "N105 G00\r\n" : "N10 G00\r\n");
-            if (wentOn && std::string(c.name) != "close") EXPECT_FALSE(form.RichEdit1->Modified());
+            if (wentOn && std::string(c.name) != "close") EXPECT_FALSE(form.Text().Modified());
         }
     }
 }
@@ -143,19 +147,19 @@ TEST_F(DocWindow, NewDocumentAndItsQuestionCaption) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    EXPECT_GE(form.FileStamp, 0);
+    EXPECT_GE(form.Doc().FileStamp, 0);
     form.Ny1Click();  // not modified: no question
     EXPECT_TRUE(prompter.Texts("question").empty());
-    EXPECT_EQ(form.FileName, "");
-    EXPECT_EQ(form.FileStamp, -1);
+    EXPECT_EQ(form.Doc().FileName, "");
+    EXPECT_EQ(form.Doc().FileStamp, -1);
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor");
-    EXPECT_FALSE(form.Seek1->isEnabled());
-    form.RichEdit1->TypeCharacter('N');
+    EXPECT_FALSE(form.Actions().Seek1->isEnabled());
+    form.Text().TypeCharacter('N');
     prompter.answers = {Answer::Cancel};
     form.Ny1Click();
     ASSERT_EQ(prompter.shown.back().kind, "question");
-    EXPECT_EQ(prompter.shown.back().caption, form.CurrentFolder + "0000.NC");
-    EXPECT_EQ(form.RichEdit1->Text(), "N");
+    EXPECT_EQ(prompter.shown.back().caption, form.Doc().CurrentFolder + "0000.NC");
+    EXPECT_EQ(form.Text().Text(), "N");
 }
 
 TEST_F(DocWindow, OpenInsideAndOutsideTheCurrentFolder) {
@@ -164,7 +168,7 @@ TEST_F(DocWindow, OpenInsideAndOutsideTheCurrentFolder) {
     WriteFileBytes(dir.File("ANNET/P.NC"), "N2\r\n");
     TTextForm form;
     form.show();
-    const std::string cf = form.CurrentFolder;
+    const std::string cf = form.Doc().CurrentFolder;
     ASSERT_EQ(cf.back(), '\\');
 
     // A cancelled dialog changes nothing and asks nothing.
@@ -179,18 +183,18 @@ TEST_F(DocWindow, OpenInsideAndOutsideTheCurrentFolder) {
 
     // Below the current folder: the folder stays, the name keeps the sub-folder.
     Open(form, M1("SUB\\DEL.NC"));
-    EXPECT_EQ(form.RichEdit1->Text(), "N1\r\n");
-    EXPECT_EQ(form.FileName, "SUB\\DEL.NC");
-    EXPECT_EQ(form.CurrentFolder, cf);
+    EXPECT_EQ(form.Text().Text(), "N1\r\n");
+    EXPECT_EQ(form.Doc().FileName, "SUB\\DEL.NC");
+    EXPECT_EQ(form.Doc().CurrentFolder, cf);
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - SUB\\DEL.NC");
-    ASSERT_EQ(form.RecentFiles->Count(), 1);
-    EXPECT_EQ(form.RecentFiles->Entry(0), M1("SUB\\DEL.NC"));
-    EXPECT_EQ(form.FileStamp, FileAge(M1("SUB\\DEL.NC")));
+    ASSERT_EQ(form.Doc().RecentFiles->Count(), 1);
+    EXPECT_EQ(form.Doc().RecentFiles->Entry(0), M1("SUB\\DEL.NC"));
+    EXPECT_EQ(form.Doc().FileStamp, FileAge(M1("SUB\\DEL.NC")));
 
     // Elsewhere: the folder moves to the file's folder.
     Open(form, dir.Dnc("ANNET") + "\\P.NC");
-    EXPECT_EQ(form.FileName, "P.NC");
-    EXPECT_EQ(form.CurrentFolder, dir.Dnc("ANNET") + "\\");
+    EXPECT_EQ(form.Doc().FileName, "P.NC");
+    EXPECT_EQ(form.Doc().CurrentFolder, dir.Dnc("ANNET") + "\\");
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - P.NC");
 
     // A folder with a name part: folder plus prefix in the dialog.
@@ -200,7 +204,7 @@ TEST_F(DocWindow, OpenInsideAndOutsideTheCurrentFolder) {
     EXPECT_EQ(prompter.fileRequests.back().fileName, "PRE*.NC");
     // A log file proposes its own name.
     form.SetFolder(cf);
-    form.FileName = "HENDELSE.LOG";
+    form.Doc().FileName = "HENDELSE.LOG";
     form.Aapne1Click();
     EXPECT_EQ(prompter.fileRequests.back().fileName, "HENDELSE.LOG");
 }
@@ -211,18 +215,18 @@ TEST_F(DocWindow, FailedLoadKeepsTheDocumentAndItsName) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    int64_t stamp = form.FileStamp;
-    form.RichEdit1->TypeCharacter('X');
+    int64_t stamp = form.Doc().FileStamp;
+    form.Text().TypeCharacter('X');
     prompter.answers = {Answer::No};
     Open(form, M1("MANGLER.NC"));
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].first, kLoadFailCaption);
     EXPECT_EQ(messages.messages[0].second, kLoadFailText + M1("MANGLER.NC"));
-    EXPECT_EQ(form.FileName, "PROG.NC");
-    EXPECT_EQ(form.RichEdit1->Text(), "XN10\r\n");
-    EXPECT_TRUE(form.RichEdit1->Modified());
-    EXPECT_EQ(form.FileStamp, stamp);
-    EXPECT_EQ(form.RecentFiles->Count(), 1);
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+    EXPECT_EQ(form.Text().Text(), "XN10\r\n");
+    EXPECT_TRUE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().FileStamp, stamp);
+    EXPECT_EQ(form.Doc().RecentFiles->Count(), 1);
 }
 
 // Binary files: the 7 or 8 bit question through the dialogs, and the view is no edit of the
@@ -234,18 +238,18 @@ TEST_F(DocWindow, BinaryFileAsksForBitsAndCountsAsUnchanged) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    int64_t stamp = form.FileStamp;
+    int64_t stamp = form.Doc().FileStamp;
     prompter.answers = {Answer::No};
     Open(form, M1("PROG.SPR"));
     ASSERT_EQ(prompter.Texts("question").size(), 1u);
     EXPECT_EQ(prompter.shown.back().caption, kBinaryQuestionCaption);
     EXPECT_EQ(prompter.shown.back().text, kBinaryQuestionText);
     EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
-    EXPECT_EQ(form.RichEdit1->Line(0), "A%[CR][LF]");
-    EXPECT_EQ(form.FileName, "PROG.SPR");
-    EXPECT_FALSE(form.RichEdit1->Modified());
-    EXPECT_EQ(form.FileStamp, stamp);
-    EXPECT_EQ(form.RecentFiles->Entry(0), M1("PROG.NC"));
+    EXPECT_EQ(form.Text().Line(0), "A%[CR][LF]");
+    EXPECT_EQ(form.Doc().FileName, "PROG.SPR");
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().FileStamp, stamp);
+    EXPECT_EQ(form.Doc().RecentFiles->Entry(0), M1("PROG.NC"));
     EXPECT_FALSE(form.HourglassShown());
 }
 
@@ -256,17 +260,18 @@ TEST_F(DocWindow, InsertFileFromTheCyclesFolderBeforeTheCaretLine) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    int64_t stamp = form.FileStamp;
-    form.RichEdit1->SetSelStart(form.RichEdit1->LineIndex(1) + 1);
+    int64_t stamp = form.Doc().FileStamp;
+    form.Text().SetSelStart(form.Text().LineIndex(1) + 1);
     prompter.files = {dir.Dnc("M1") + "\\Sykluser\\C1.NC"};
     form.Liminnfil1Click();
     const FileDialogRequest& r = prompter.fileRequests.back();
-    EXPECT_EQ(r.folder, form.CurrentFolder.substr(0, form.CurrentFolder.size() - 1) + "\\Sykluser");
+    EXPECT_EQ(r.folder, form.Doc().CurrentFolder.substr(0, form.Doc().CurrentFolder.size() - 1) +
+                            "\\Sykluser");
     EXPECT_EQ(r.fileName, "*.NC");
-    EXPECT_EQ(form.RichEdit1->Text(), "A\r\nL1\r\nL2\r\nB\r\n");
-    EXPECT_EQ(form.FileName, "PROG.NC");
-    EXPECT_EQ(form.FileStamp, stamp);
-    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.Text().Text(), "A\r\nL1\r\nL2\r\nB\r\n");
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+    EXPECT_EQ(form.Doc().FileStamp, stamp);
+    EXPECT_TRUE(form.Text().Modified());
     EXPECT_TRUE(prompter.Texts("question").empty());
 }
 
@@ -275,7 +280,7 @@ TEST_F(DocWindow, SaveAsWithAndWithoutADot) {
     std::filesystem::create_directories(dir.File("M1/UT.2"));
     TTextForm form;
     form.show();
-    form.RichEdit1->SetText("N10 G01\r\nN20");
+    form.Text().SetText("N10 G01\r\nN20");
     // A new document saves through the save-as dialog; no dot: the machine's extension.
     prompter.files = {M1("NYTT")};
     form.Lagre1Click();
@@ -283,11 +288,11 @@ TEST_F(DocWindow, SaveAsWithAndWithoutADot) {
     EXPECT_EQ(prompter.fileRequests.back().filter, SaveDialogFilter(".NC"));
     EXPECT_EQ(prompter.fileRequests.back().fileName, "");
     EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "N10 G01\r\nN20\r\n");
-    EXPECT_EQ(form.FileName, "NYTT.NC");
-    EXPECT_EQ(form.CurrentFolder, dir.Dnc("M1") + "\\");
-    EXPECT_FALSE(form.RichEdit1->Modified());
-    EXPECT_EQ(form.RecentFiles->Entry(0), M1("NYTT.NC"));
-    EXPECT_EQ(form.FileStamp, FileAge(M1("NYTT.NC")));
+    EXPECT_EQ(form.Doc().FileName, "NYTT.NC");
+    EXPECT_EQ(form.Doc().CurrentFolder, dir.Dnc("M1") + "\\");
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().RecentFiles->Entry(0), M1("NYTT.NC"));
+    EXPECT_EQ(form.Doc().FileStamp, FileAge(M1("NYTT.NC")));
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - NYTT.NC");
 
     // A dot in a folder name is a dot: nothing is appended.
@@ -296,28 +301,28 @@ TEST_F(DocWindow, SaveAsWithAndWithoutADot) {
     EXPECT_EQ(prompter.fileRequests.back().fileName, "NYTT.NC");
     EXPECT_TRUE(std::filesystem::exists(dir.File("M1/UT.2/NYTT")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("M1/UT.2/NYTT.NC")));
-    EXPECT_EQ(form.FileName, "NYTT");
-    EXPECT_EQ(form.CurrentFolder, M1("UT.2\\"));
+    EXPECT_EQ(form.Doc().FileName, "NYTT");
+    EXPECT_EQ(form.Doc().CurrentFolder, M1("UT.2\\"));
 
     // An existing file: "no" changes nothing, "yes" overwrites.
-    form.RichEdit1->SetText("NY TEKST");
+    form.Text().SetText("NY TEKST");
     prompter.files = {M1("NYTT.NC")};
     prompter.answers = {Answer::No};
     form.LagreSom1Click();
     EXPECT_EQ(prompter.shown.back().caption, kOverwriteCaption);
     EXPECT_EQ(prompter.shown.back().text, kOverwriteText);
     EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "N10 G01\r\nN20\r\n");
-    EXPECT_EQ(form.FileName, "NYTT");
-    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.Doc().FileName, "NYTT");
+    EXPECT_TRUE(form.Text().Modified());
     prompter.files = {M1("NYTT.NC")};
     prompter.answers = {Answer::Yes};
     form.LagreSom1Click();
     EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "NY TEKST\r\n");
-    EXPECT_EQ(form.FileName, "NYTT.NC");
+    EXPECT_EQ(form.Doc().FileName, "NYTT.NC");
     // A cancelled dialog: nothing.
-    form.RichEdit1->SetText("IGJEN");
+    form.Text().SetText("IGJEN");
     form.LagreSom1Click();
-    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_TRUE(form.Text().Modified());
     EXPECT_EQ(ReadFileBytes(dir.File("M1/NYTT.NC")), "NY TEKST\r\n");
 }
 
@@ -331,9 +336,9 @@ TEST_F(DocWindow, BackupsAfterTwoSaves) {
         TTextForm form;
         form.show();
         Open(form, d.Dnc("PROG.NC"));
-        form.RichEdit1->SetText("V1\r\n");
+        form.Text().SetText("V1\r\n");
         form.Lagre1Click();
-        form.RichEdit1->SetText("V2\r\n");
+        form.Text().SetText("V2\r\n");
         form.Lagre1Click();
         EXPECT_EQ(ReadFileBytes(d.File("PROG.NC")), "V2\r\n");
         if (bak) {
@@ -355,7 +360,7 @@ TEST_F(DocWindow, ReloadQuestionOnceAfterAChangeOnDisk) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    form.RichEdit1->TypeCharacter('X');
+    form.Text().TypeCharacter('X');
     Activate();
     EXPECT_EQ(Questions(kReloadText), 0u);
 
@@ -366,7 +371,7 @@ TEST_F(DocWindow, ReloadQuestionOnceAfterAChangeOnDisk) {
     ASSERT_EQ(Questions(kReloadText), 1u);
     EXPECT_EQ(prompter.shown.back().caption, M1("PROG.NC"));
     EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
-    EXPECT_EQ(form.RichEdit1->Text(), "XA\r\n");
+    EXPECT_EQ(form.Text().Text(), "XA\r\n");
     Activate();
     Activate();
     EXPECT_EQ(Questions(kReloadText), 1u);  // "no" holds until the next change
@@ -376,14 +381,14 @@ TEST_F(DocWindow, ReloadQuestionOnceAfterAChangeOnDisk) {
     prompter.answers = {Answer::Yes};
     Activate();
     EXPECT_EQ(Questions(kReloadText), 2u);
-    EXPECT_EQ(form.RichEdit1->Text(), "C\r\n");  // unsaved changes are not asked about
-    EXPECT_FALSE(form.RichEdit1->Modified());
-    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(form.Text().Text(), "C\r\n");  // unsaved changes are not asked about
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
 
     // A vanished file ends the checks until the next load or save.
     std::filesystem::remove(native);
     Activate();
-    EXPECT_EQ(form.FileStamp, -1);
+    EXPECT_EQ(form.Doc().FileStamp, -1);
     WriteFileBytes(native, "D\r\n");
     Activate();
     EXPECT_EQ(Questions(kReloadText), 2u);
@@ -406,7 +411,7 @@ TEST_F(DocWindow, ReloadQuestionWaitsWhileADialogIsOpen) {
     auto* about = new QDialog(&form);
     auto* ask = new QDialog(&form);
     auto* trans = new QDialog(&form);
-    form.ReloadQuietDialogs = {about, ask, ren, trans, trig};
+    form.Windows().ReloadQuietDialogs = {about, ask, ren, trans, trig};
     Open(form, M1("PROG.NC"));
     long t = 4000000;
     size_t asked = 0;
@@ -439,9 +444,9 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
     TTextForm form;
     form.show();
     Open(form, M1("PROG.NC"));
-    const int64_t stamp = form.FileStamp;
-    const std::vector<std::string> recent = form.RecentFiles->Entries();
-    form.RichEdit1->SetText("NEW\r\n");
+    const int64_t stamp = form.Doc().FileStamp;
+    const std::vector<std::string> recent = form.Doc().RecentFiles->Entries();
+    form.Text().SetText("NEW\r\n");
 
     auto expectKept = [&](const std::string& file, const char* reason) {
         ASSERT_EQ(messages.messages.size(), 1u);
@@ -450,15 +455,15 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
                                                    " " + kSaveKeptText);
         messages.Clear();
         EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")), "OLD\r\n");
-        EXPECT_TRUE(form.RichEdit1->Modified());
-        EXPECT_EQ(form.FileStamp, stamp);
-        EXPECT_EQ(form.RecentFiles->Entries(), recent);
+        EXPECT_TRUE(form.Text().Modified());
+        EXPECT_EQ(form.Doc().FileStamp, stamp);
+        EXPECT_EQ(form.Doc().RecentFiles->Entries(), recent);
         EXPECT_TRUE(form.LastSaveFailed());
     };
 
     FailNextSave(SaveStep::Write, ENOSPC);
     form.Lagre1Click();
-    expectKept(form.CurrentFolder + "PROG.NC", "Disken er full.");
+    expectKept(form.Doc().CurrentFolder + "PROG.NC", "Disken er full.");
     EXPECT_FALSE(std::filesystem::exists(dir.File("M1/PROG.Bak")));
 
     // Save as to a new name: the recent files do not take the name that was not written.
@@ -470,7 +475,7 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
     form.SetFileName("PROG.NC");
 
     // Cut short by a file-size limit (the kernel's own refusal).
-    form.RichEdit1->SetText(std::string(200000, 'X'));
+    form.Text().SetText(std::string(200000, 'X'));
     {
         struct rlimit old {};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -479,7 +484,7 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
         form.Lagre1Click();
         ::setrlimit(RLIMIT_FSIZE, &old);
     }
-    expectKept(form.CurrentFolder + "PROG.NC", "Filen blir for stor.");
+    expectKept(form.Doc().CurrentFolder + "PROG.NC", "Filen blir for stor.");
 
     // A folder that refuses writes (root writes anywhere: the save runs as nobody then).
     ::chmod(dir.File("M1").c_str(), 0555);
@@ -489,20 +494,20 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
     form.Lagre1Click();
     if (asRoot) ASSERT_EQ(::seteuid(0), 0);
     ::chmod(dir.File("M1").c_str(), 0755);
-    expectKept(form.CurrentFolder + "PROG.NC", "Ingen skrivetilgang.");
+    expectKept(form.Doc().CurrentFolder + "PROG.NC", "Ingen skrivetilgang.");
 
     // Leaving the document after "yes" and a failed save would lose the text: it stays.
     FailNextSave(SaveStep::Sync, EIO);
     prompter.answers = {Answer::Yes};
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
-    expectKept(form.CurrentFolder + "PROG.NC", "Skrivefeil på disken.");
+    expectKept(form.Doc().CurrentFolder + "PROG.NC", "Skrivefeil på disken.");
     // And a save that works goes through as before.
     form.Lagre1Click();
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")), std::string(200000, 'X') + "\r\n");
     EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.Bak")), "OLD\r\n");
-    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_FALSE(form.Text().Modified());
 }
 
 // Real NC programs: opened, saved under another name and opened again, byte for byte.
@@ -525,7 +530,7 @@ TEST_F(DocWindow, RealProgramsOpenAndSaveUnchanged) {
         form.LagreSom1Click();
         const std::string saved = ReadFileBytes(dir.File("M1/COPY.NC"));
         EXPECT_EQ(saved, TextForFile(original));
-        EXPECT_EQ(form.RichEdit1->Text(), TextForFile(original));
+        EXPECT_EQ(form.Text().Text(), TextForFile(original));
         ++files;
     }
     EXPECT_GT(files, 0);
@@ -545,10 +550,10 @@ TEST_F(DocWindow, DrawingOpensAsItsProgram) {
     form.show();
     Open(form, M1("DEL.DXF"));
     EXPECT_EQ(machineSeen, 1);
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
-    EXPECT_EQ(form.FileName, "DEL.NC");
-    EXPECT_EQ(form.RecentFiles->Entry(0), M1("DEL.NC"));
-    EXPECT_EQ(form.FileStamp, FileAge(M1("DEL.NC")));
+    EXPECT_EQ(form.Text().Text(), "N10 G00 X0\r\n");
+    EXPECT_EQ(form.Doc().FileName, "DEL.NC");
+    EXPECT_EQ(form.Doc().RecentFiles->Entry(0), M1("DEL.NC"));
+    EXPECT_EQ(form.Doc().FileStamp, FileAge(M1("DEL.NC")));
 
     SetDxfConverter([](int, const std::string&, const std::string&) { return false; });
     Open(form, M1("DEL.DXF"));
@@ -556,6 +561,6 @@ TEST_F(DocWindow, DrawingOpensAsItsProgram) {
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].first, kDxfFailCaption);
     EXPECT_EQ(messages.messages[0].second, kDxfFailText);
-    EXPECT_EQ(form.FileName, "DEL.NC");  // not the drawing: a save must not write over it
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 G00 X0\r\n");
+    EXPECT_EQ(form.Doc().FileName, "DEL.NC");  // not the drawing: a save must not write over it
+    EXPECT_EQ(form.Text().Text(), "N10 G00 X0\r\n");
 }

@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
@@ -68,7 +68,7 @@ TEST_F(EditUnit, CaptionAndApplicationTitle) {
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor, versjon 1.4.1");
     form.SetFileName("PROG.NC");
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - PROG.NC");
-    EXPECT_EQ(form.FileName, "PROG.NC");
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
     EXPECT_EQ(ApplicationTitle(), "PROG.NC - Skarv-Editor");
     form.SetFileName("UNDER\\DEL \xC6.NC");  // a file below the current folder
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - UNDER\\DEL \xC6.NC");
@@ -77,7 +77,7 @@ TEST_F(EditUnit, CaptionAndApplicationTitle) {
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor");
     EXPECT_EQ(ApplicationTitle(), "Skarv-Editor");
     form.SetFolder("C:\\NC\\PREFIX");
-    EXPECT_EQ(form.CurrentFolder, "C:\\NC\\PREFIX");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\NC\\PREFIX");
 }
 
 TEST_F(EditUnit, SettingsReadAtCreation) {
@@ -85,50 +85,51 @@ TEST_F(EditUnit, SettingsReadAtCreation) {
     ScopedIni ini(Ini("FontSize=14\r\nStoreBokstaver=0\r\nPrintFormatert=False\r\nDOSFormat=1\r\n"
                       "TekstFormat=False\r\nMaskOpen=True\r\n"));
     TTextForm form;
-    EXPECT_EQ(form.MaskinBoks->count(), 3);
-    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(0)), "DREIEBENK");
-    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(1)), "FRES \xC6\xD8\xC5");
-    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(2)), "MASKIN3");  // the section's name
+    EXPECT_EQ(form.Actions().MaskinBoks->count(), 3);
+    EXPECT_EQ(ToCp1252(form.Actions().MaskinBoks->itemText(0)), "DREIEBENK");
+    EXPECT_EQ(ToCp1252(form.Actions().MaskinBoks->itemText(1)), "FRES \xC6\xD8\xC5");
+    EXPECT_EQ(ToCp1252(form.Actions().MaskinBoks->itemText(2)), "MASKIN3");  // the section's name
     EXPECT_EQ(form.CurrentMachine(), 1);
     // The machine change ran once, for the first machine.
-    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
-    EXPECT_TRUE(form.HendelseButton->isEnabled());  // LeseHendelser stands in for Hendelser
-    EXPECT_TRUE(form.Overfoer->isEnabled());
-    EXPECT_TRUE(form.TekstFormatering->isChecked());
-    EXPECT_FALSE(form.StoreBokstaver);
-    EXPECT_FALSE(form.PrintFormatert);
-    EXPECT_TRUE(form.DOSFormat);
-    EXPECT_FALSE(form.TekstFormat);
-    EXPECT_TRUE(form.MaskOpen);
-    EXPECT_FALSE(form.Loading);
-    EXPECT_EQ(form.FileStamp, -1);
-    EXPECT_EQ(form.RichEdit1->FontSize(), 14);
-    EXPECT_EQ(form.HelpFile, ProgramDirectory() + "Hjelp\\VakoEdit.Hlp");
+    EXPECT_EQ(form.Doc().CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
+    EXPECT_TRUE(
+        form.Actions().HendelseButton->isEnabled());  // LeseHendelser stands in for Hendelser
+    EXPECT_TRUE(form.Actions().Overfoer->isEnabled());
+    EXPECT_TRUE(form.Actions().TekstFormatering->isChecked());
+    EXPECT_FALSE(form.Doc().StoreBokstaver);
+    EXPECT_FALSE(form.Doc().PrintFormatert);
+    EXPECT_TRUE(form.Doc().DOSFormat);
+    EXPECT_FALSE(form.Doc().TekstFormat);
+    EXPECT_TRUE(form.Doc().MaskOpen);
+    EXPECT_FALSE(form.Doc().Loading);
+    EXPECT_EQ(form.Doc().FileStamp, -1);
+    EXPECT_EQ(form.Text().FontSize(), 14);
+    EXPECT_EQ(form.Doc().HelpFile, ProgramDirectory() + "Hjelp\\VakoEdit.Hlp");
     EXPECT_EQ(form.MachineExtension(), ".NC");
 }
 
 TEST_F(EditUnit, DefaultsWithoutSettings) {
     ScopedIni ini("[Program]\r\n");
     TTextForm form;
-    EXPECT_EQ(form.MaskinBoks->count(), 1);
-    EXPECT_EQ(ToCp1252(form.MaskinBoks->itemText(0)), "MASKIN1");
-    EXPECT_EQ(form.CurrentFolder, "C:\\VAKO\\MASKIN1\\");
-    EXPECT_FALSE(form.HendelseButton->isEnabled());
-    EXPECT_FALSE(form.Overfoer->isEnabled());
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
-    EXPECT_TRUE(form.StoreBokstaver);
-    EXPECT_TRUE(form.TekstFormat);
-    EXPECT_FALSE(form.MaskOpen);
-    EXPECT_EQ(form.RichEdit1->FontSize(), 10);
-    EXPECT_FALSE(form.TCPoverfoering->isVisible());
-    EXPECT_EQ(form.TcpClient.RemotePort, "50000");
+    EXPECT_EQ(form.Actions().MaskinBoks->count(), 1);
+    EXPECT_EQ(ToCp1252(form.Actions().MaskinBoks->itemText(0)), "MASKIN1");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\VAKO\\MASKIN1\\");
+    EXPECT_FALSE(form.Actions().HendelseButton->isEnabled());
+    EXPECT_FALSE(form.Actions().Overfoer->isEnabled());
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
+    EXPECT_TRUE(form.Doc().StoreBokstaver);
+    EXPECT_TRUE(form.Doc().TekstFormat);
+    EXPECT_FALSE(form.Doc().MaskOpen);
+    EXPECT_EQ(form.Text().FontSize(), 10);
+    EXPECT_FALSE(form.Actions().TCPoverfoering->isVisible());
+    EXPECT_EQ(form.Doc().TcpClient.RemotePort, "50000");
 }
 
 TEST_F(EditUnit, NoMachines) {
     ScopedIni ini("[Program]\r\nMaskiner=0\r\n");
     TTextForm form({"PROG.NC", "1"});
-    EXPECT_EQ(form.MaskinBoks->count(), 0);
-    EXPECT_EQ(form.MaskinBoks->currentIndex(), -1);
+    EXPECT_EQ(form.Actions().MaskinBoks->count(), 0);
+    EXPECT_EQ(form.Actions().MaskinBoks->currentIndex(), -1);
     EXPECT_EQ(form.CurrentMachine(), 0);
 }
 
@@ -156,7 +157,7 @@ TEST_F(EditUnit, MachineNumberFromTheCommandLine) {
                                                     << " " << (c.args.size() > 1 ? c.args[1] : "");
         // Selecting from the command line does not run the machine change: the folder is
         // still the first machine's.
-        EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
+        EXPECT_EQ(form.Doc().CurrentFolder, UpperCase1252Copy(dir.Dnc("M1") + "\\"));
     }
 }
 
@@ -172,21 +173,21 @@ TEST_F(EditUnit, TcpHostAndPort) {
         ScopedIni ini(Ini("", "[VakoTcp]\r\nVakoIP=dnc.Verksted:6001\r\n"));
         TTextForm form;
         form.show();
-        EXPECT_EQ(form.TcpClient.RemoteHost, "dnc.Verksted");  // as stored, not upper-cased
-        EXPECT_EQ(form.TcpClient.RemotePort, "6001");
-        EXPECT_TRUE(form.TCPoverfoering->isVisible());
+        EXPECT_EQ(form.Doc().TcpClient.RemoteHost, "dnc.Verksted");  // as stored, not upper-cased
+        EXPECT_EQ(form.Doc().TcpClient.RemotePort, "6001");
+        EXPECT_TRUE(form.Actions().TCPoverfoering->isVisible());
     }
     {
         ScopedIni ini(Ini("", "[VakoTcp]\r\nVakoIP=10.0.0.7\r\n"));
         TTextForm form;
-        EXPECT_EQ(form.TcpClient.RemoteHost, "10.0.0.7");
-        EXPECT_EQ(form.TcpClient.RemotePort, "50000");
+        EXPECT_EQ(form.Doc().TcpClient.RemoteHost, "10.0.0.7");
+        EXPECT_EQ(form.Doc().TcpClient.RemotePort, "50000");
     }
     {
         ScopedIni ini(Ini());
         TTextForm form;
         form.show();
-        EXPECT_FALSE(form.TCPoverfoering->isVisible());
+        EXPECT_FALSE(form.Actions().TCPoverfoering->isVisible());
     }
 }
 
@@ -196,46 +197,49 @@ TEST_F(EditUnit, EditCommandsFollowSelectionClipboardAndText) {
     form.show();
     QApplication::clipboard()->clear();
     form.UpdateEditCommands();
-    EXPECT_FALSE(form.Seek1->isEnabled());
-    EXPECT_FALSE(form.RenumButton->isEnabled());
-    EXPECT_FALSE(form.Liminn1->isEnabled());
-    EXPECT_FALSE(form.LimInnButton->isEnabled());
+    EXPECT_FALSE(form.Actions().Seek1->isEnabled());
+    EXPECT_FALSE(form.Actions().RenumButton->isEnabled());
+    EXPECT_FALSE(form.Actions().Liminn1->isEnabled());
+    EXPECT_FALSE(form.Actions().LimInnButton->isEnabled());
 
-    form.RichEdit1->SetText("N10 G01 X5\r\nN20 M30\r\n");
-    form.RichEdit1->SetSelection(4, 3);  // the selection change runs RichEdit1SelectionChange
-    for (QAction* a : {form.KlippUt1, form.KlippUt2, form.KlippUtButton, form.Kopier1, form.Kopier2,
-                       form.KopierButton, form.Slett1, form.SlettButton, form.Seek1, form.SeekButton,
-                       form.Erstatt1, form.Komprimer, form.Luft, form.Renummerering1})
+    form.Text().SetText("N10 G01 X5\r\nN20 M30\r\n");
+    form.Text().SetSelection(4, 3);  // the selection change runs RichEdit1SelectionChange
+    for (QAction* a :
+         {form.Actions().KlippUt1, form.Actions().KlippUt2, form.Actions().KlippUtButton,
+          form.Actions().Kopier1, form.Actions().Kopier2, form.Actions().KopierButton,
+          form.Actions().Slett1, form.Actions().SlettButton, form.Actions().Seek1,
+          form.Actions().SeekButton, form.Actions().Erstatt1, form.Actions().Komprimer,
+          form.Actions().Luft, form.Actions().Renummerering1})
         EXPECT_TRUE(a->isEnabled()) << ToCp1252(a->text());
-    EXPECT_FALSE(form.Angre->isEnabled());
-    EXPECT_TRUE(form.AngreButton->isEnabled());  // always
+    EXPECT_FALSE(form.Actions().Angre->isEnabled());
+    EXPECT_TRUE(form.Actions().AngreButton->isEnabled());  // always
 
-    form.Kopier1->trigger();
+    form.Actions().Kopier1->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
-    EXPECT_TRUE(form.Liminn1->isEnabled());
-    EXPECT_TRUE(form.Liminn2->isEnabled());
-    form.RichEdit1->SetSelStart(0);
-    EXPECT_FALSE(form.KlippUt1->isEnabled());
-    EXPECT_FALSE(form.SlettButton->isEnabled());
+    EXPECT_TRUE(form.Actions().Liminn1->isEnabled());
+    EXPECT_TRUE(form.Actions().Liminn2->isEnabled());
+    form.Text().SetSelStart(0);
+    EXPECT_FALSE(form.Actions().KlippUt1->isEnabled());
+    EXPECT_FALSE(form.Actions().SlettButton->isEnabled());
 
-    form.Liminn1->trigger();
-    EXPECT_EQ(form.RichEdit1->Line(0), "G01N10 G01 X5");
-    EXPECT_TRUE(form.Angre->isEnabled());
-    form.Angre->trigger();
-    EXPECT_EQ(form.RichEdit1->Line(0), "N10 G01 X5");
+    form.Actions().Liminn1->trigger();
+    EXPECT_EQ(form.Text().Line(0), "G01N10 G01 X5");
+    EXPECT_TRUE(form.Actions().Angre->isEnabled());
+    form.Actions().Angre->trigger();
+    EXPECT_EQ(form.Text().Line(0), "N10 G01 X5");
 
-    form.RichEdit1->SetSelection(0, 4);
-    form.Slett1->trigger();  // "&Fjern": the clipboard stays
-    EXPECT_EQ(form.RichEdit1->Line(0), "G01 X5");
+    form.Text().SetSelection(0, 4);
+    form.Actions().Slett1->trigger();  // "&Fjern": the clipboard stays
+    EXPECT_EQ(form.Text().Line(0), "G01 X5");
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
 
     // Loading keeps the handler quiet.
-    form.Loading = true;
-    form.RichEdit1->SetSelection(0, 3);
-    EXPECT_FALSE(form.KlippUt1->isEnabled());
-    form.Loading = false;
-    form.Rediger1->aboutToShow();  // opening the Edit menu updates the commands
-    EXPECT_TRUE(form.KlippUt1->isEnabled());
+    form.Doc().Loading = true;
+    form.Text().SetSelection(0, 3);
+    EXPECT_FALSE(form.Actions().KlippUt1->isEnabled());
+    form.Doc().Loading = false;
+    form.Actions().Rediger1->aboutToShow();  // opening the Edit menu updates the commands
+    EXPECT_TRUE(form.Actions().KlippUt1->isEnabled());
 }
 
 TEST_F(EditUnit, EditShortcutsReachTheMenuFromTheText) {
@@ -244,39 +248,39 @@ TEST_F(EditUnit, EditShortcutsReachTheMenuFromTheText) {
     TTextForm form;
     form.show();
     QApplication::setActiveWindow(&form);
-    form.RichEdit1->setFocus();
-    form.RichEdit1->SetText("N10 G01\r\nN20\r\n");
-    form.RichEdit1->SetSelection(0, 4);
-    QTest::keyClick(form.RichEdit1, Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
-    form.RichEdit1->SetSelection(0, 3);
-    QTest::keyClick(form.RichEdit1, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(form.RichEdit1->Text(), "\r\nN20\r\n");
+    form.Text().setFocus();
+    form.Text().SetText("N10 G01\r\nN20\r\n");
+    form.Text().SetSelection(0, 4);
+    QTest::keyClick(&form.Text(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(form.Text().Text(), "G01\r\nN20\r\n");
+    form.Text().SetSelection(0, 3);
+    QTest::keyClick(&form.Text(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form.Text().Text(), "\r\nN20\r\n");
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("G01"));
-    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(form.RichEdit1, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(form.RichEdit1->Text(), "G01G01\r\nN20\r\n");
-    QTest::keyClick(form.RichEdit1, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(form.RichEdit1->Text(), "G01\r\nN20\r\n");
+    QTest::keyClick(&form.Text(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(&form.Text(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form.Text().Text(), "G01G01\r\nN20\r\n");
+    QTest::keyClick(&form.Text(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form.Text().Text(), "G01\r\nN20\r\n");
 }
 
 TEST_F(EditUnit, TypedLettersBecomeCapitalsPastedTextStays) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    form.RichEdit1->setFocus();
-    QTest::keyClicks(form.RichEdit1, QStringLiteral(u"g01 x5 \u00f8\u00e6"));
-    EXPECT_EQ(form.RichEdit1->Text(), "G01 X5 \xF8\xE6");
+    form.Text().setFocus();
+    QTest::keyClicks(&form.Text(), QStringLiteral(u"g01 x5 \u00f8\u00e6"));
+    EXPECT_EQ(form.Text().Text(), "G01 X5 \xF8\xE6");
     QApplication::clipboard()->setText(QStringLiteral(" g02 y1"));
-    form.Liminn1->trigger();
-    EXPECT_EQ(form.RichEdit1->Text(), "G01 X5 \xF8\xE6 g02 y1");
-    form.RichEdit1->SetText("n10\r\n");  // loaded text is not changed either
-    EXPECT_EQ(form.RichEdit1->Line(0), "n10");
+    form.Actions().Liminn1->trigger();
+    EXPECT_EQ(form.Text().Text(), "G01 X5 \xF8\xE6 g02 y1");
+    form.Text().SetText("n10\r\n");  // loaded text is not changed either
+    EXPECT_EQ(form.Text().Line(0), "n10");
 
-    form.StoreBokstaver = false;
-    form.RichEdit1->Clear();
-    QTest::keyClicks(form.RichEdit1, QStringLiteral("g1"));
-    EXPECT_EQ(form.RichEdit1->Text(), "g1");
+    form.Doc().StoreBokstaver = false;
+    form.Text().Clear();
+    QTest::keyClicks(&form.Text(), QStringLiteral("g1"));
+    EXPECT_EQ(form.Text().Text(), "g1");
 }
 
 TEST_F(EditUnit, MenusAndToolBarAsListed) {
@@ -287,27 +291,27 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
     EXPECT_EQ(ToCp1252(menus[0]->text()), "&Fil");
     EXPECT_EQ(ToCp1252(menus[1]->text()), "&Rediger");
     EXPECT_EQ(ToCp1252(menus[2]->text()), "&Hjelp");
-    EXPECT_EQ(Captions(form.Fil1),
-              (std::vector<std::string>{"&Ny [Ctrl+N]", "&\xC5pne [Ctrl+O]", "L&im inn fil",
-                                        "&Lagre [Ctrl+S]", "Lagre &som", "Siste filer", "-",
-                                        "&Katalog", "&Overf\xF8r [F2]", "FTP overf\xF8ring [F4]",
-                                        "TCP overf\xF8ring [F6]", "&Reklame", "-", "Skriv &ut", "-",
-                                        "&Avslutt"}));
-    EXPECT_EQ(Captions(form.Rediger1),
+    EXPECT_EQ(
+        Captions(form.Actions().Fil1),
+        (std::vector<std::string>{
+            "&Ny [Ctrl+N]", "&\xC5pne [Ctrl+O]", "L&im inn fil", "&Lagre [Ctrl+S]", "Lagre &som",
+            "Siste filer", "-", "&Katalog", "&Overf\xF8r [F2]", "FTP overf\xF8ring [F4]",
+            "TCP overf\xF8ring [F6]", "&Reklame", "-", "Skriv &ut", "-", "&Avslutt"}));
+    EXPECT_EQ(Captions(form.Actions().Rediger1),
               (std::vector<std::string>{"&Angre [Ctrl+Z]", "-", "Klipp &ut [Ctrl+X]",
                                         "&Kopier [Ctrl+C]", "&Lim inn [Ctrl+V]", "&Fjern [Ctrl+D]",
                                         "-", "&S\xF8k", "&Erstatt", "-", "K&omprimer program",
                                         "L&uft program", "&Renummerering", "Tr&igonometri",
                                         "Rotering", "-", "&Tekstformatering"}));
-    EXPECT_TRUE(form.TekstFormatering->isCheckable());
-    EXPECT_EQ(Captions(form.Hjelp1),
+    EXPECT_TRUE(form.Actions().TekstFormatering->isCheckable());
+    EXPECT_EQ(Captions(form.Actions().Hjelp1),
               (std::vector<std::string>{"&Emner i hjelp", "-", "&Konfigurering", "-",
                                         "&Om Skarv-Editor"}));
-    EXPECT_EQ(Captions(form.PopupMenu1),
+    EXPECT_EQ(Captions(form.Actions().PopupMenu1),
               (std::vector<std::string>{"Klipp &ut", "&Kopier", "&Lim inn"}));
 
     std::vector<std::string> bar;
-    for (QAction* a : form.Panel1->actions()) {
+    for (QAction* a : form.Actions().Panel1->actions()) {
         if (a->isSeparator()) bar.push_back(";");
         else if (!a->toolTip().isEmpty() && !a->icon().isNull()) bar.push_back(ToCp1252(a->toolTip()));
         else bar.push_back("[widget]");
@@ -317,11 +321,11 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
                        "Skriv ut", ";", "Klipp ut", "Kopier", "Lim inn", "Slett", ";", "Angre", ";",
                        "S\xF8k", "Erstatt", ";", "Komprimering", "Lufting", "Renummerering",
                        "Trigonometri", "[widget]", "Avslutt"}));
-    EXPECT_EQ(form.MaskinBoks->width(), 129);
+    EXPECT_EQ(form.Actions().MaskinBoks->width(), 129);
 
     // The menus as drawn, for a look at the Norwegian letters.
     form.show();
-    for (QMenu* m : {form.Fil1, form.Rediger1}) {
+    for (QMenu* m : {form.Actions().Fil1, form.Actions().Rediger1}) {
         m->popup(form.mapToGlobal(QPoint(0, 0)));
         QApplication::processEvents();
         m->grab().save(QString::fromUtf8(SKARV_BUILD_DIR) + "/menu-" +
@@ -335,15 +339,15 @@ TEST_F(EditUnit, CommandLineFileIsLoadedAtFirstShowing) {
     WriteFileBytes(dir.File("PROG.NC"), "N10 G01\r\nN20 M30\r\n");
     TTextForm form({dir.File("PROG.NC")});
     form.show();
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 G01\r\nN20 M30\r\n");
-    EXPECT_FALSE(form.RichEdit1->Modified());
-    EXPECT_EQ(form.FileName, "PROG.NC");
-    EXPECT_EQ(form.CurrentFolder, FolderPart(dir.Dnc("PROG.NC")));
+    EXPECT_EQ(form.Text().Text(), "N10 G01\r\nN20 M30\r\n");
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+    EXPECT_EQ(form.Doc().CurrentFolder, FolderPart(dir.Dnc("PROG.NC")));
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - PROG.NC");
-    ASSERT_TRUE(form.RecentFiles);
-    ASSERT_EQ(form.RecentFiles->Count(), 1);
-    EXPECT_EQ(form.RecentFiles->Entry(0), dir.Dnc("PROG.NC"));
-    EXPECT_TRUE(form.Seek1->isEnabled());
+    ASSERT_TRUE(form.Doc().RecentFiles);
+    ASSERT_EQ(form.Doc().RecentFiles->Count(), 1);
+    EXPECT_EQ(form.Doc().RecentFiles->Entry(0), dir.Dnc("PROG.NC"));
+    EXPECT_TRUE(form.Actions().Seek1->isEnabled());
 }
 
 TEST_F(EditUnit, CommandLineDrawingThatFailsLeavesTheDocumentUntitled) {
@@ -353,7 +357,7 @@ TEST_F(EditUnit, CommandLineDrawingThatFailsLeavesTheDocumentUntitled) {
     TTextForm form({dir.File("DEL.DXF")});
     form.show();
     // The conversion fails; a save must not write over the drawing.
-    EXPECT_EQ(form.FileName, "");
+    EXPECT_EQ(form.Doc().FileName, "");
     EXPECT_EQ(ReadFileBytes(dir.File("DEL.DXF")).substr(0, 3), "  0");
     ASSERT_FALSE(messages.messages.empty());
     EXPECT_EQ(messages.messages.back().second, "Feil med konvertering fra DXF TIL NC");
@@ -362,12 +366,12 @@ TEST_F(EditUnit, CommandLineDrawingThatFailsLeavesTheDocumentUntitled) {
 TEST_F(EditUnit, UserMachineChangeSetsTheFolder) {
     ScopedIni ini(Ini());
     TTextForm form;
-    form.MaskinBoks->setCurrentIndex(2);
-    emit form.MaskinBoks->activated(2);
-    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M3") + "\\"));
-    form.MaskinBoks->setCurrentIndex(1);
-    emit form.MaskinBoks->activated(1);
-    EXPECT_EQ(form.CurrentFolder, UpperCase1252Copy(dir.Dnc("M2UT") + "\\"));  // UtKatalog
+    form.Actions().MaskinBoks->setCurrentIndex(2);
+    emit form.Actions().MaskinBoks->activated(2);
+    EXPECT_EQ(form.Doc().CurrentFolder, UpperCase1252Copy(dir.Dnc("M3") + "\\"));
+    form.Actions().MaskinBoks->setCurrentIndex(1);
+    emit form.Actions().MaskinBoks->activated(1);
+    EXPECT_EQ(form.Doc().CurrentFolder, UpperCase1252Copy(dir.Dnc("M2UT") + "\\"));  // UtKatalog
 }
 
 TEST_F(EditUnit, RecentFilesMenuAndStoreAtClose) {
@@ -375,18 +379,18 @@ TEST_F(EditUnit, RecentFilesMenuAndStoreAtClose) {
     {
         TTextForm form;
         form.show();
-        form.Fil1->aboutToShow();
-        EXPECT_FALSE(form.SisteFiler->isEnabled());  // an empty list
-        form.RecentFiles->Add("C:\\NC\\A&B.NC");
-        form.RecentFiles->Add("C:\\NC\\\xC6RE.NC");
-        form.Fil1->aboutToShow();
-        EXPECT_TRUE(form.SisteFiler->isEnabled());
-        auto items = form.SisteFiler->actions();
+        form.Actions().Fil1->aboutToShow();
+        EXPECT_FALSE(form.Actions().SisteFiler->isEnabled());  // an empty list
+        form.Doc().RecentFiles->Add("C:\\NC\\A&B.NC");
+        form.Doc().RecentFiles->Add("C:\\NC\\\xC6RE.NC");
+        form.Actions().Fil1->aboutToShow();
+        EXPECT_TRUE(form.Actions().SisteFiler->isEnabled());
+        auto items = form.Actions().SisteFiler->actions();
         ASSERT_EQ(items.size(), 2);
         EXPECT_EQ(ToCp1252(items[0]->text()), "C:\\NC\\\xC6RE.NC");
         EXPECT_EQ(ToCp1252(items[1]->text()), "C:\\NC\\A&&B.NC");  // shown with its "&"
         form.close();
-        EXPECT_FALSE(form.RecentFiles);
+        EXPECT_FALSE(form.Doc().RecentFiles);
     }
     EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File1", ""), "C:\\NC\\\xC6RE.NC");
     EXPECT_EQ(ReadPersonalString(kRecentSubKey, "File2", ""), "C:\\NC\\A&B.NC");
@@ -396,20 +400,20 @@ TEST_F(EditUnit, LoadingGuardAndWaitCursor) {
     ScopedIni ini(Ini());
     TTextForm form;
     form.show();
-    QSignalSpy changed(form.RichEdit1, &TextControl::TextChanged);
+    QSignalSpy changed(&form.Text(), &TextControl::TextChanged);
     {
         WaitCursor wait(form);
         LoadingGuard loading(form);
-        EXPECT_TRUE(form.Loading);
-        EXPECT_TRUE(form.RichEdit1->Updating());
+        EXPECT_TRUE(form.Doc().Loading);
+        EXPECT_TRUE(form.Text().Updating());
         EXPECT_TRUE(form.HourglassShown());
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        form.RichEdit1->SetText("N10\r\n");
-        form.RichEdit1->SetSelection(0, 3);
-        EXPECT_FALSE(form.KlippUt1->isEnabled());  // the handlers keep quiet
+        form.Text().SetText("N10\r\n");
+        form.Text().SetSelection(0, 3);
+        EXPECT_FALSE(form.Actions().KlippUt1->isEnabled());  // the handlers keep quiet
     }
-    EXPECT_FALSE(form.Loading);
-    EXPECT_FALSE(form.RichEdit1->Updating());
+    EXPECT_FALSE(form.Doc().Loading);
+    EXPECT_FALSE(form.Text().Updating());
     EXPECT_FALSE(form.HourglassShown());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(changed.count(), 0);

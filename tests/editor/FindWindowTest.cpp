@@ -12,7 +12,7 @@
 #include "editor/EditUnit.h"
 #include "windows/document/FindDialog.h"
 #include "document/FindReplace.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 
 namespace {
@@ -25,19 +25,19 @@ protected:
     void Open(const std::string& text) {
         form = std::make_unique<TTextForm>();
         form->show();
-        form->RichEdit1->SetText(text);
-        form->RichEdit1->SetSelStart(0);
+        form->Text().SetText(text);
+        form->Text().SetSelStart(0);
     }
     TFindDialog* Find(const std::string& what) {
         form->Seek1Click();
-        form->FindDialog1->SetFindText(what);
-        return form->FindDialog1;
+        form->Windows().FindDialog1->SetFindText(what);
+        return form->Windows().FindDialog1;
     }
     TFindDialog* Replace(const std::string& what, const std::string& with) {
         form->Erstatt1Click();
-        form->ReplaceDialog1->SetFindText(what);
-        form->ReplaceDialog1->SetReplaceText(with);
-        return form->ReplaceDialog1;
+        form->Windows().ReplaceDialog1->SetFindText(what);
+        form->Windows().ReplaceDialog1->SetReplaceText(with);
+        return form->Windows().ReplaceDialog1;
     }
     std::string NotFound(const std::string& what) { return std::string(kNotFoundText) + what; }
 
@@ -52,7 +52,7 @@ protected:
 TEST_F(FindWindow, DialogsShowTheFixedOptionsDisabled) {
     Open("N10 G1\r\n");
     form->Seek1Click();
-    TFindDialog* f = form->FindDialog1;
+    TFindDialog* f = form->Windows().FindDialog1;
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(f->isVisible());
     EXPECT_FALSE(f->isModal());
@@ -68,7 +68,7 @@ TEST_F(FindWindow, DialogsShowTheFixedOptionsDisabled) {
     EXPECT_TRUE(f->FindNextButton->isEnabled());
 
     form->Erstatt1Click();
-    TFindDialog* r = form->ReplaceDialog1;
+    TFindDialog* r = form->Windows().ReplaceDialog1;
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(r->isVisible());
     EXPECT_FALSE(r->MatchCase->isEnabled());
@@ -77,35 +77,35 @@ TEST_F(FindWindow, DialogsShowTheFixedOptionsDisabled) {
     EXPECT_NE(r->ReplaceAllButton, nullptr);
     // Opening again reuses the dialog.
     form->Seek1Click();
-    EXPECT_EQ(form->FindDialog1, f);
+    EXPECT_EQ(form->Windows().FindDialog1, f);
 }
 
 TEST_F(FindWindow, FindNextIgnoresCaseFindsAtTheStartAndRepeatsTheFailedSearch) {
     Open("G1 X0\r\nN20 g1 Y5\r\n");
     TFindDialog* f = Find("g1");
     f->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 0);  // a match at the very start counts
-    EXPECT_EQ(form->RichEdit1->SelText(), "G1");
-    EXPECT_EQ(form->SearchPos, 1);
+    EXPECT_EQ(form->Text().SelStart(), 0);  // a match at the very start counts
+    EXPECT_EQ(form->Text().SelText(), "G1");
+    EXPECT_EQ(form->Doc().SearchPos, 1);
     f->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 11);
-    EXPECT_EQ(form->RichEdit1->SelText(), "g1");
+    EXPECT_EQ(form->Text().SelStart(), 11);
+    EXPECT_EQ(form->Text().SelText(), "g1");
     EXPECT_TRUE(prompter.shown.empty());
     f->FindNextButton->click();
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].caption, kFindCaption);
     EXPECT_EQ(prompter.shown[0].text, NotFound("g1"));
-    EXPECT_EQ(form->SearchPos, 12);  // stays: the same failed search again
+    EXPECT_EQ(form->Doc().SearchPos, 12);  // stays: the same failed search again
     f->FindNextButton->click();
     EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{NotFound("g1"), NotFound("g1")}));
-    EXPECT_EQ(form->RichEdit1->SelText(), "g1");
+    EXPECT_EQ(form->Text().SelText(), "g1");
 
     // Opening the dialog starts at the selection.
-    form->RichEdit1->SetSelStart(3);
+    form->Text().SetSelStart(3);
     form->Seek1Click();
-    EXPECT_EQ(form->SearchPos, 3);
+    EXPECT_EQ(form->Doc().SearchPos, 3);
     f->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 11);
+    EXPECT_EQ(form->Text().SelStart(), 11);
 }
 
 TEST_F(FindWindow, FoundMatchStandsTenLinesBelowTheTop) {
@@ -116,97 +116,97 @@ TEST_F(FindWindow, FoundMatchStandsTenLinesBelowTheTop) {
     QApplication::processEvents();
     TFindDialog* f = Find("m30");
     f->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->LineFromChar(form->RichEdit1->SelStart()), 150);
-    EXPECT_EQ(form->RichEdit1->SelText(), "M30");
-    EXPECT_EQ(form->RichEdit1->FirstVisibleLine(), 140);
+    EXPECT_EQ(form->Text().LineFromChar(form->Text().SelStart()), 150);
+    EXPECT_EQ(form->Text().SelText(), "M30");
+    EXPECT_EQ(form->Text().FirstVisibleLine(), 140);
     // From further down the view scrolls back up to the same place.
-    form->RichEdit1->ScrollLines(100);
+    form->Text().ScrollLines(100);
     form->Seek1Click();
-    form->SearchPos = 0;
+    form->Doc().SearchPos = 0;
     f->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->FirstVisibleLine(), 140);
+    EXPECT_EQ(form->Text().FirstVisibleLine(), 140);
 }
 
 TEST_F(FindWindow, ReplaceDialogFindStartsAgainAtTheTopAfterAFailure) {
     Open("X1 X2\r\n");
     TFindDialog* r = Replace("x", "Y");
     r->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 0);
+    EXPECT_EQ(form->Text().SelStart(), 0);
     r->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 3);
+    EXPECT_EQ(form->Text().SelStart(), 3);
     r->FindNextButton->click();
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{NotFound("x")});
-    EXPECT_EQ(form->SearchPos, 0);
+    EXPECT_EQ(form->Doc().SearchPos, 0);
     r->FindNextButton->click();
-    EXPECT_EQ(form->RichEdit1->SelStart(), 0);
-    EXPECT_EQ(form->RichEdit1->Text(), "X1 X2\r\n");  // finding changes nothing
+    EXPECT_EQ(form->Text().SelStart(), 0);
+    EXPECT_EQ(form->Text().Text(), "X1 X2\r\n");  // finding changes nothing
 }
 
 TEST_F(FindWindow, ReplaceTakesASelectionOfTheRightLengthWhateverItHolds) {
     Open("AB CD AB\r\n");
-    form->RichEdit1->SetModified(false);
+    form->Text().SetModified(false);
     TFindDialog* r = Replace("ab", "XYZ");
-    form->RichEdit1->SetSelection(3, 2);  // "CD": the length of the search text
+    form->Text().SetSelection(3, 2);  // "CD": the length of the search text
     r->ReplaceButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "AB XYZ AB\r\n");
-    EXPECT_TRUE(form->RichEdit1->Modified());
+    EXPECT_EQ(form->Text().Text(), "AB XYZ AB\r\n");
+    EXPECT_TRUE(form->Text().Modified());
     // No selection now: the next press finds first, then replaces.
     r->ReplaceButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "XYZ XYZ AB\r\n");
+    EXPECT_EQ(form->Text().Text(), "XYZ XYZ AB\r\n");
     r->ReplaceButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "XYZ XYZ XYZ\r\n");
+    EXPECT_EQ(form->Text().Text(), "XYZ XYZ XYZ\r\n");
     EXPECT_TRUE(prompter.shown.empty());
     r->ReplaceButton->click();
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{NotFound("ab")});
-    EXPECT_EQ(form->RichEdit1->Text(), "XYZ XYZ XYZ\r\n");
+    EXPECT_EQ(form->Text().Text(), "XYZ XYZ XYZ\r\n");
 }
 
 TEST_F(FindWindow, ReplaceAllOfX0ByX00EndsWithTheMessage) {
     Open("N10 X0 Z5\r\nN20 X0\r\nN30 x0 Z0\r\n");
-    form->RichEdit1->SetModified(false);
+    form->Text().SetModified(false);
     TFindDialog* r = Replace("X0", "X00");
     r->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "N10 X00 Z5\r\nN20 X00\r\nN30 X00 Z0\r\n");
+    EXPECT_EQ(form->Text().Text(), "N10 X00 Z5\r\nN20 X00\r\nN30 X00 Z0\r\n");
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{NotFound("X0")});
-    EXPECT_EQ(form->SearchPos, 0);
-    EXPECT_TRUE(form->RichEdit1->Modified());
-    EXPECT_FALSE(form->Loading);
-    EXPECT_FALSE(form->RichEdit1->Updating());
+    EXPECT_EQ(form->Doc().SearchPos, 0);
+    EXPECT_TRUE(form->Text().Modified());
+    EXPECT_FALSE(form->Doc().Loading);
+    EXPECT_FALSE(form->Text().Updating());
     EXPECT_FALSE(r->ReplaceAll());  // the option holds only for the press
     // The caret stands after the last replacement.
-    EXPECT_EQ(form->RichEdit1->SelStart(), 28);
-    EXPECT_EQ(form->RichEdit1->SelLength(), 0);
+    EXPECT_EQ(form->Text().SelStart(), 28);
+    EXPECT_EQ(form->Text().SelLength(), 0);
 }
 
 TEST_F(FindWindow, ReplaceAllEndsWhenTheReplacementHoldsTheSearchText) {
     Open("A1 A2\r\nBA\r\n");
     TFindDialog* r = Replace("a", "AA");
     r->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "AA1 AA2\r\nBAA\r\n");
+    EXPECT_EQ(form->Text().Text(), "AA1 AA2\r\nBAA\r\n");
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{NotFound("a")});
 
     // A replace all with nothing to find only shows the message.
     prompter.shown.clear();
     Replace("Q", "R")->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "AA1 AA2\r\nBAA\r\n");
+    EXPECT_EQ(form->Text().Text(), "AA1 AA2\r\nBAA\r\n");
     EXPECT_EQ(prompter.Texts(), std::vector<std::string>{NotFound("Q")});
 
     // The search goes on from the caret, here at the end: nothing more is found.
     prompter.shown.clear();
     Replace("A", "")->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "AA1 AA2\r\nBAA\r\n");
+    EXPECT_EQ(form->Text().Text(), "AA1 AA2\r\nBAA\r\n");
     // From the top, removing text passes nothing over.
-    form->RichEdit1->SetSelStart(0);
+    form->Text().SetSelStart(0);
     Replace("A", "")->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "1 2\r\nB\r\n");
+    EXPECT_EQ(form->Text().Text(), "1 2\r\nB\r\n");
     EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{NotFound("A"), NotFound("A")}));
 }
 
 TEST_F(FindWindow, ReplaceAllFromTheMiddleLeavesWhatIsBefore) {
     Open("X1 X2 X3\r\n");
-    form->RichEdit1->SetSelStart(3);
+    form->Text().SetSelStart(3);
     TFindDialog* r = Replace("X", "Y");
-    EXPECT_EQ(form->SearchPos, 3);
+    EXPECT_EQ(form->Doc().SearchPos, 3);
     r->ReplaceAllButton->click();
-    EXPECT_EQ(form->RichEdit1->Text(), "X1 Y2 Y3\r\n");
+    EXPECT_EQ(form->Text().Text(), "X1 Y2 Y3\r\n");
 }

@@ -15,7 +15,7 @@
 #include "editor/EditUnit.h"
 #include "document/EventLog.h"
 #include "windows/document/HelpWindow.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 #include "settings/Launcher.h"
 #include "settings/PathResolve.h"
@@ -75,29 +75,29 @@ TEST_F(SmallCommands, EventLogFromTheMachinesFolder) {
     ScopedIni ini(Ini());
     WriteFileBytes(dir.File("M2/Maskin2.TXT"), "08.12 12:00 Maskin 2 startet\r\n");
     TTextForm form;
-    form.MaskinBoks->setCurrentIndex(1);
+    form.Actions().MaskinBoks->setCurrentIndex(1);
     form.MaskinBoksChange();
-    form.TekstFormatering->setChecked(true);
-    EXPECT_TRUE(form.HendelseButton->isEnabled());
-    form.HendelseButton->trigger();
-    EXPECT_EQ(form.RichEdit1->Text(), "08.12 12:00 Maskin 2 startet\r\n");
-    EXPECT_EQ(form.FileName, "Maskin2.TXT");
+    form.Actions().TekstFormatering->setChecked(true);
+    EXPECT_TRUE(form.Actions().HendelseButton->isEnabled());
+    form.Actions().HendelseButton->trigger();
+    EXPECT_EQ(form.Text().Text(), "08.12 12:00 Maskin 2 startet\r\n");
+    EXPECT_EQ(form.Doc().FileName, "Maskin2.TXT");
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor - Maskin2.TXT");
-    EXPECT_EQ(form.CurrentFolder, UpperCase1252(dir.Dnc("M2") + "\\"));
-    EXPECT_FALSE(form.TekstFormatering->isChecked());  // colouring off after the log
+    EXPECT_EQ(form.Doc().CurrentFolder, UpperCase1252(dir.Dnc("M2") + "\\"));
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());  // colouring off after the log
     EXPECT_TRUE(prompter.Texts().empty());
 }
 
 TEST_F(SmallCommands, EventLogMissingUnderBothNames) {
     ScopedIni ini(Ini());
     TTextForm form;
-    form.RichEdit1->SetText("N10\r\n");
+    form.Text().SetText("N10\r\n");
     form.HendelseButtonClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].caption, kEventLogCaption);
     EXPECT_EQ(prompter.shown[0].text,
-              std::string(kNoEventLogText) + "\r" + form.CurrentFolder + "Maskin1.TXT");
-    EXPECT_EQ(form.RichEdit1->Text(), "N10\r\n");
+              std::string(kNoEventLogText) + "\r" + form.Doc().CurrentFolder + "Maskin1.TXT");
+    EXPECT_EQ(form.Text().Text(), "N10\r\n");
 }
 
 TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
@@ -113,18 +113,18 @@ TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
     {
         ScopedIni ini(Ini());
         TTextForm form;
-        form.MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
+        form.Actions().MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
         form.MaskinBoksChange();
-        form.RichEdit1->SetText("N10\r\n");
-        form.RichEdit1->SetModified(true);
+        form.Text().SetText("N10\r\n");
+        form.Text().SetModified(true);
         prompter.answers = {Answer::Cancel};
         form.HendelseButtonClick();  // the question comes first; cancel keeps the text
-        EXPECT_EQ(form.RichEdit1->Text(), "N10\r\n");
+        EXPECT_EQ(form.Text().Text(), "N10\r\n");
         prompter.answers = {Answer::No};
         form.HendelseButtonClick();
-        EXPECT_EQ(form.RichEdit1->Text(), "Hendelse fra tjeneren\r\n");
-        EXPECT_EQ(form.FileName, "Maskin2H.TXT");
-        EXPECT_EQ(UpperCase1252(form.CurrentFolder), "C:\\VAKO\\TEMP\\");
+        EXPECT_EQ(form.Text().Text(), "Hendelse fra tjeneren\r\n");
+        EXPECT_EQ(form.Doc().FileName, "Maskin2H.TXT");
+        EXPECT_EQ(UpperCase1252(form.Doc().CurrentFolder), "C:\\VAKO\\TEMP\\");
     }
     std::filesystem::remove(file, ec);
     if (made) {
@@ -139,22 +139,22 @@ TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {
     ASSERT_FALSE(page.empty());
     WriteFileBytes(programDir.File("Hjelp/VakoEdit.Hlp"), page);
     TTextForm form;
-    form.Emnerihjelp1->trigger();
-    EXPECT_EQ(form.HelpFile, programDir.Dnc("") + "Hjelp\\VakoEdit.Hlp");
-    ASSERT_NE(form.HelpWindow, nullptr);
-    EXPECT_TRUE(form.HelpWindow->isVisible());
-    EXPECT_FALSE(form.HelpWindow->isModal());
-    EXPECT_EQ(ToCp1252(form.HelpWindow->windowTitle()), "Skarv-Editor - hjelp");
-    std::string text = ToCp1252(form.HelpWindow->Browser->toPlainText());
+    form.Actions().Emnerihjelp1->trigger();
+    EXPECT_EQ(form.Doc().HelpFile, programDir.Dnc("") + "Hjelp\\VakoEdit.Hlp");
+    ASSERT_NE(form.Windows().HelpWindow, nullptr);
+    EXPECT_TRUE(form.Windows().HelpWindow->isVisible());
+    EXPECT_FALSE(form.Windows().HelpWindow->isModal());
+    EXPECT_EQ(ToCp1252(form.Windows().HelpWindow->windowTitle()), "Skarv-Editor - hjelp");
+    std::string text = ToCp1252(form.Windows().HelpWindow->Browser->toPlainText());
     EXPECT_NE(text.find("Søk og erstatt"), std::string::npos);  // UTF-8 page read right
     auto lower = [](std::string s) { return UpperCase1252(s); };
     const std::string upper = lower(text);
-    for (QMenu* menu : {form.Fil1, form.Rediger1, form.Hjelp1})
+    for (QMenu* menu : {form.Actions().Fil1, form.Actions().Rediger1, form.Actions().Hjelp1})
         for (QAction* a : menu->actions()) {
             if (a->isSeparator()) continue;
             EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
         }
-    for (QAction* a : form.Panel1->actions())
+    for (QAction* a : form.Actions().Panel1->actions())
         if (!a->isSeparator() && !a->text().isEmpty())
             EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
     for (const char* key : {"Katalog", "UtKatalog", "MaskOpen", "StoreBokstaver", "VakoIP", "BlokkTegn"})
@@ -162,9 +162,9 @@ TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {
 
     // Opening again shows the contents page in the same window; a missing file says so.
     std::filesystem::remove(programDir.File("Hjelp/VakoEdit.Hlp"));
-    THelpWindow* window = form.HelpWindow;
+    THelpWindow* window = form.Windows().HelpWindow;
     form.Emnerihjelp1Click();
-    EXPECT_EQ(form.HelpWindow, window);
+    EXPECT_EQ(form.Windows().HelpWindow, window);
     EXPECT_NE(ToCp1252(window->Browser->toPlainText()).find(kHelpMissingText), std::string::npos);
     EXPECT_TRUE(prompter.shown.empty());
 }
@@ -181,10 +181,10 @@ TEST_F(SmallCommands, ConfigurationStartsTheProgramAndCloses) {
     WriteFileBytes(programDir.File("VakoEdtI"), "#!/bin/sh\n");
     TTextForm form;
     form.show();
-    form.RichEdit1->SetText("N10\r\n");
-    form.RichEdit1->SetModified(true);
+    form.Text().SetText("N10\r\n");
+    form.Text().SetModified(true);
     prompter.answers = {Answer::Cancel};
-    form.Konfigurering->trigger();
+    form.Actions().Konfigurering->trigger();
     ASSERT_EQ(launcher.calls.size(), 1u);
     EXPECT_EQ(launcher.calls[0].program, ResolvePath(programDir.Dnc("VakoEdtI")));
     EXPECT_TRUE(launcher.calls[0].args.empty());

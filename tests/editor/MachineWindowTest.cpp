@@ -8,7 +8,7 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 
@@ -18,7 +18,7 @@ protected:
     void SetUp() override { SetKeyStore(&store); }
     void TearDown() override { SetKeyStore(nullptr); }
     void Select(TTextForm& form, int k) {
-        form.MaskinBoks->setCurrentIndex(k - 1);
+        form.Actions().MaskinBoks->setCurrentIndex(k - 1);
         form.MaskinBoksChange();
     }
     // Whether every character of [start, start + length) is bold, and the next one is not.
@@ -41,22 +41,22 @@ TEST_F(MachineWindow, MachineChangeSetsTheFolderOfTheMachine) {
                   "[Maskin4]\r\nUtKatalog=1\r\nKatalog=C:\\NC\\A\\\r\nKatalog2=C:\\NC\\Ut\\\r\n"
                   "[Maskin5]\r\nUtKatalog=False\r\nKatalog2=C:\\NC\\Ut\\\r\n");
     TTextForm form;
-    EXPECT_EQ(form.CurrentFolder, "C:\\NC\\DREIEBENK\\");  // upper-cased
-    form.RichEdit1->SetText("N10 G1\r\n");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\NC\\DREIEBENK\\");  // upper-cased
+    form.Text().SetText("N10 G1\r\n");
     form.SetFileName("PROG.NC");
-    form.RichEdit1->SetModified(true);
+    form.Text().SetModified(true);
     Select(form, 2);  // no Katalog key: the default, upper-cased
-    EXPECT_EQ(form.CurrentFolder, "C:\\VAKO\\MASKIN2\\");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\VAKO\\MASKIN2\\");
     Select(form, 3);  // UtKatalog without Katalog2: the Katalog value
-    EXPECT_EQ(form.CurrentFolder, "C:\\NC\\FRES\\");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\NC\\FRES\\");
     Select(form, 4);
-    EXPECT_EQ(form.CurrentFolder, "C:\\NC\\UT\\");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\NC\\UT\\");
     Select(form, 5);  // Katalog2 only counts with UtKatalog
-    EXPECT_EQ(form.CurrentFolder, "C:\\VAKO\\MASKIN5\\");
+    EXPECT_EQ(form.Doc().CurrentFolder, "C:\\VAKO\\MASKIN5\\");
     // The document stays as it was, name and modified flag included.
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 G1\r\n");
-    EXPECT_EQ(form.FileName, "PROG.NC");
-    EXPECT_TRUE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.Text().Text(), "N10 G1\r\n");
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+    EXPECT_TRUE(form.Text().Modified());
     EXPECT_TRUE(prompter.shown.empty());
 }
 
@@ -69,19 +69,19 @@ TEST_F(MachineWindow, CatalogueOfThreeProgramsWithBoldPaddedNames) {
     WriteFileBytes(dir.File("B1.nc"), "");
     WriteFileBytes(dir.File("NOTES.TXT"), "N1\r\n");
     TTextForm form;
-    form.RichEdit1->SetText("gammel tekst\r\n");
-    form.RichEdit1->SetModified(false);
+    form.Text().SetText("gammel tekst\r\n");
+    form.Text().SetModified(false);
     form.SetFileName("GAMMEL.NC");
-    form.TekstFormatering->setChecked(true);
+    form.Actions().TekstFormatering->setChecked(true);
     form.Katalog1Click();
 
-    EXPECT_EQ(form.FileName, "");
+    EXPECT_EQ(form.Doc().FileName, "");
     EXPECT_EQ(ToCp1252(form.windowTitle()), "Skarv-Editor");
-    EXPECT_FALSE(form.TekstFormatering->isChecked());
-    EXPECT_FALSE(form.RichEdit1->Modified());
-    EXPECT_FALSE(form.Loading);
+    EXPECT_FALSE(form.Actions().TekstFormatering->isChecked());
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_FALSE(form.Doc().Loading);
     EXPECT_FALSE(form.HourglassShown());
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     ASSERT_EQ(c.LineCount(), 3);
     EXPECT_EQ(c.Line(0), "AKSEL.NC    N1 G0");
     EXPECT_EQ(c.Line(1), "B1.nc     ");
@@ -92,7 +92,7 @@ TEST_F(MachineWindow, CatalogueOfThreeProgramsWithBoldPaddedNames) {
     EXPECT_FALSE(c.StyleAt(c.LineIndex(2) + 20).bold);
     EXPECT_EQ(c.SelStart(), 0);
     EXPECT_EQ(c.SelLength(), 0);
-    EXPECT_TRUE(form.Seek1->isEnabled());
+    EXPECT_TRUE(form.Actions().Seek1->isEnabled());
     EXPECT_TRUE(prompter.shown.empty());
 }
 
@@ -102,7 +102,7 @@ TEST_F(MachineWindow, NamesWithCodesInTheCatalogueStayBold) {
     WriteFileBytes(dir.File(Cp1252ToUtf8("Bø.NC")), "N2\r\n");
     TTextForm form;
     form.Katalog1Click();
-    TextControl& c = *form.RichEdit1;
+    TextControl& c = form.Text();
     ASSERT_EQ(c.LineCount(), 2);
     EXPECT_EQ(c.Line(0), "[35]1.NC  N1");
     EXPECT_EQ(c.Line(1), "B[248].NC  N2");
@@ -114,19 +114,19 @@ TEST_F(MachineWindow, CatalogueAsksAboutChangesAndKeepsTheTextOfAnEmptyFolder) {
     ScopedIni ini("[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n");
     WriteFileBytes(dir.File("A.NC"), "N1\r\n");
     TTextForm form;
-    form.RichEdit1->SetText("N10 endret\r\n");
+    form.Text().SetText("N10 endret\r\n");
     form.SetFileName("P.NC");
     prompter.answers = {Answer::Cancel};
     form.Katalog1Click();
     ASSERT_EQ(prompter.Texts("question"), std::vector<std::string>{"Programmet er endret. Lagre ?"});
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 endret\r\n");
-    EXPECT_EQ(form.FileName, "P.NC");
+    EXPECT_EQ(form.Text().Text(), "N10 endret\r\n");
+    EXPECT_EQ(form.Doc().FileName, "P.NC");
 
     // An empty folder: the text stays, but the name is gone and the flag cleared.
     form.SetFolder(dir.Dnc("TOM") + "\\");
     prompter.answers = {Answer::No};
     form.Katalog1Click();
-    EXPECT_EQ(form.RichEdit1->Text(), "N10 endret\r\n");
-    EXPECT_EQ(form.FileName, "");
-    EXPECT_FALSE(form.RichEdit1->Modified());
+    EXPECT_EQ(form.Text().Text(), "N10 endret\r\n");
+    EXPECT_EQ(form.Doc().FileName, "");
+    EXPECT_FALSE(form.Text().Modified());
 }

@@ -10,7 +10,7 @@
 
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "print/PrinterSelect.h"
 #include "windows/print/PrinterStream.h"
 #include "print/Utskrift.h"
@@ -57,7 +57,7 @@ protected:
         std::string text;
         for (int i = 1; i <= lines; ++i)
             text += "N" + std::to_string(i * 10) + " G01 X" + std::to_string(i) + ".5\r\n";
-        form.RichEdit1->SetText(text);
+        form.Text().SetText(text);
         form.SetFileName("PROG7.NC");
     }
     std::string Printed() const {
@@ -87,7 +87,7 @@ TEST_F(PrintWindow, TheMenuItemAsksForThePrinterAndTheToolButtonDoesNot) {
     ScopedIni ini(Ini());
     TTextForm form;
     Program(form, 3);
-    form.Skrivut1->trigger();  // the dialog is cancelled
+    form.Actions().Skrivut1->trigger();  // the dialog is cancelled
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].kind, "print");
     EXPECT_EQ(Printed(), "");
@@ -95,7 +95,7 @@ TEST_F(PrintWindow, TheMenuItemAsksForThePrinterAndTheToolButtonDoesNot) {
     PrintRequest chosen;
     chosen.printerName = "Verksted";
     prompter.prints.push_back(chosen);
-    form.Skrivut1->trigger();
+    form.Actions().Skrivut1->trigger();
     EXPECT_EQ(prompter.shown.size(), 2u);
     std::vector<std::string> rows = Rows(Printed());
     ASSERT_GT(rows.size(), 6u);
@@ -105,7 +105,7 @@ TEST_F(PrintWindow, TheMenuItemAsksForThePrinterAndTheToolButtonDoesNot) {
     EXPECT_EQ(SelectedPrinter(), "");  // the printer chosen held for that print only
 
     std::filesystem::remove(dir.File("OUT.PRN"));
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_EQ(prompter.shown.size(), 2u);  // no dialog
     EXPECT_EQ(Rows(Printed())[4], "     N20 G01 X2.5");
 }
@@ -115,10 +115,10 @@ TEST_F(PrintWindow, OnlyTheMarkedLinesWhenTheUserSaysSo) {
     TTextForm form;
     Program(form, 8);
     // From the start of line 3 into line 6: lines 3 to 5 are marked.
-    int from = form.RichEdit1->LineIndex(2);
-    form.RichEdit1->SetSelection(from, form.RichEdit1->LineIndex(5) + 4 - from);
+    int from = form.Text().LineIndex(2);
+    form.Text().SetSelection(from, form.Text().LineIndex(5) + 4 - from);
     prompter.answers.push_back(Answer::Yes);
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].kind, "question");
     EXPECT_EQ(prompter.shown[0].caption, kPrintCaption);
@@ -129,18 +129,18 @@ TEST_F(PrintWindow, OnlyTheMarkedLinesWhenTheUserSaysSo) {
     EXPECT_EQ(rows[6], "");
 
     prompter.answers.push_back(Answer::No);
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_EQ(Rows(Printed())[3], "     N10 G01 X1.5");
     EXPECT_EQ(Rows(Printed())[10], "     N80 G01 X8.5");
 
     // A selection inside one line prints the whole program without asking.
-    form.RichEdit1->SetSelection(from + 1, 3);
-    form.SkrivUtButton->trigger();
+    form.Text().SetSelection(from + 1, 3);
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_EQ(prompter.shown.size(), 2u);
     EXPECT_EQ(Rows(Printed())[10], "     N80 G01 X8.5");
     // The selection itself is left as it was.
-    EXPECT_EQ(form.RichEdit1->SelStart(), from + 1);
-    EXPECT_EQ(form.RichEdit1->SelLength(), 3);
+    EXPECT_EQ(form.Text().SelStart(), from + 1);
+    EXPECT_EQ(form.Text().SelLength(), 3);
 }
 
 TEST_F(PrintWindow, AFailedPrintIsReported) {
@@ -148,7 +148,7 @@ TEST_F(PrintWindow, AFailedPrintIsReported) {
     TTextForm form;
     Program(form, 3);
     FailNextTextWrite();
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].kind, "message");
     EXPECT_EQ(prompter.shown[0].caption, kPrintCaption);
@@ -157,7 +157,7 @@ TEST_F(PrintWindow, AFailedPrintIsReported) {
 
     // A printer that cannot be reached: the same message.
     ScopedIni gone(Ini(false, "Matrise=1\r\nSkriver=" + dir.Dnc("NO\\SUCH\\DIR\\LPT") + "\r\n"));
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_EQ(prompter.Texts(), (std::vector<std::string>{kPrintFailedText, kPrintFailedText}));
 }
 
@@ -168,7 +168,7 @@ TEST_F(PrintWindow, ThroughThePrinterDriverIntoAPdf) {
     Program(form, 70);
     std::string pdf = dir.File("driver.pdf");
     PrintToPdf(pdf);
-    form.SkrivUtButton->trigger();
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_TRUE(prompter.shown.empty()) << prompter.shown[0].text;
     std::string text = PdfText(pdf);
     // Two pages of 40 lines: a form feed between the pages in the text pdftotext gives back.
@@ -190,12 +190,12 @@ TEST_F(PrintWindow, ColouredTextIsPrintedByTheTextControl) {
     ScopedIni ini(Ini());
     TTextForm form;
     Program(form, 5);
-    form.TekstFormatering->setChecked(true);
+    form.Actions().TekstFormatering->setChecked(true);
     std::string pdf = dir.File("coloured.pdf");
     PrintToPdf(pdf);
     PrintRequest chosen;
     prompter.prints.push_back(chosen);
-    form.Skrivut1->trigger();
+    form.Actions().Skrivut1->trigger();
     ASSERT_EQ(prompter.shown.size(), 1u);
     std::string text = PdfText(pdf);
     EXPECT_NE(text.find("N50 G01 X5.5"), std::string::npos) << text;
@@ -203,7 +203,7 @@ TEST_F(PrintWindow, ColouredTextIsPrintedByTheTextControl) {
     EXPECT_EQ(Printed(), "");
 
     // With PrintFormatert off the coloured text is printed plain.
-    form.PrintFormatert = false;
-    form.SkrivUtButton->trigger();
+    form.Doc().PrintFormatert = false;
+    form.Actions().SkrivUtButton->trigger();
     EXPECT_EQ(Rows(Printed())[7], "     N50 G01 X5.5");
 }

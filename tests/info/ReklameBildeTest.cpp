@@ -21,7 +21,7 @@
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
 #include "windows/document/FindDialog.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -104,24 +104,27 @@ TEST_F(InformationWindow, ShowsTheShopsDocumentWithItsFormats) {
 TEST_F(InformationWindow, MenuCommandShowsItModallyAndClosesAtOnceWithoutTheFile) {
     WriteFileBytes(dir.File("Skarv.rtf"), ShopDocument());
     TTextForm form;
-    form.ReklameBilde = new TReklameBilde(&form);
+    form.Windows().ReklameBilde = new TReklameBilde(&form);
     bool ran = false;
     std::string text;
     bool modal = false;
-    WhenShown(form.ReklameBilde, form.ReklameBilde->OK, [&] {
-        text = PlainOf(form.ReklameBilde->RichEdit1);
-        modal = form.ReklameBilde->isModal();
-    }, &ran);
+    WhenShown(
+        form.Windows().ReklameBilde, form.Windows().ReklameBilde->OK,
+        [&] {
+            text = PlainOf(form.Windows().ReklameBilde->RichEdit1);
+            modal = form.Windows().ReklameBilde->isModal();
+        },
+        &ran);
     form.Reklame1Click();
     EXPECT_TRUE(ran);
     EXPECT_TRUE(modal);
     EXPECT_EQ(text.rfind("Skarv-Vako DNC", 0), 0u);
-    EXPECT_FALSE(form.ReklameBilde->isVisible());
+    EXPECT_FALSE(form.Windows().ReklameBilde->isVisible());
 
     // Without the document the command opens the window and it closes again at once.
     std::filesystem::remove(dir.File("Skarv.rtf"));
     form.Reklame1Click();
-    EXPECT_FALSE(form.ReklameBilde->isVisible());
+    EXPECT_FALSE(form.Windows().ReklameBilde->isVisible());
     EXPECT_TRUE(prompter.shown.empty());  // no message
 }
 
@@ -154,31 +157,34 @@ TEST_F(InformationWindow, PrintsTheDocumentUnderItsJobTitle) {
 
 TEST_F(InformationWindow, AboutBoxShowsNameVersionAndDescription) {
     TTextForm form;
-    form.AboutBox = new TAboutBox(&form);
+    form.Windows().AboutBox = new TAboutBox(&form);
     bool ran = false;
     std::string caption, name, version, description;
-    WhenShown(form.AboutBox, form.AboutBox->OKButton, [&] {
-        caption = ToCp1252(form.AboutBox->windowTitle());
-        name = ToCp1252(form.AboutBox->ProductName->text());
-        version = ToCp1252(form.AboutBox->Version->text());
-        description = ToCp1252(form.AboutBox->Description->text());
-    }, &ran);
-    form.OmProgrammet->trigger();
+    WhenShown(
+        form.Windows().AboutBox, form.Windows().AboutBox->OKButton,
+        [&] {
+            caption = ToCp1252(form.Windows().AboutBox->windowTitle());
+            name = ToCp1252(form.Windows().AboutBox->ProductName->text());
+            version = ToCp1252(form.Windows().AboutBox->Version->text());
+            description = ToCp1252(form.Windows().AboutBox->Description->text());
+        },
+        &ran);
+    form.Actions().OmProgrammet->trigger();
     EXPECT_TRUE(ran);
     EXPECT_EQ(caption, "Om Skarv-Editor");
     EXPECT_EQ(name, "Skarv-Editor");
     EXPECT_EQ(version, "Versjon 1.4.1");
     EXPECT_EQ(description, "Editor for CNC-programmer.");
-    EXPECT_TRUE(form.AboutBox->OKButton->isDefault());
+    EXPECT_TRUE(form.Windows().AboutBox->OKButton->isDefault());
 
     // Made on demand when the program start has not made it.
     TTextForm alone;
     QTimer::singleShot(0, &alone, [&] {
-        if (alone.AboutBox) alone.AboutBox->OKButton->click();
+        if (alone.Windows().AboutBox) alone.Windows().AboutBox->OKButton->click();
     });
     alone.OmProgrammetClick();
-    ASSERT_NE(alone.AboutBox, nullptr);
-    EXPECT_FALSE(alone.AboutBox->isVisible());
+    ASSERT_NE(alone.Windows().AboutBox, nullptr);
+    EXPECT_FALSE(alone.Windows().AboutBox->isVisible());
 }
 
 // Pictures of the catalogue of the demo shop's first machine and of the information window,
@@ -199,14 +205,15 @@ TEST(Screens, CatalogueAndInformationWindowOfTheDemoShop) {
         TTextForm form;
         form.show();
         form.Katalog1Click();
-        ASSERT_GE(form.RichEdit1->LineCount(), 2);
-        EXPECT_TRUE(form.RichEdit1->StyleAt(0).bold);
+        ASSERT_GE(form.Text().LineCount(), 2);
+        EXPECT_TRUE(form.Text().StyleAt(0).bold);
         for (int i = 0; i < 10; ++i) QApplication::processEvents();
         EXPECT_TRUE(form.grab().save(build + "/catalogue" + suffix + ".png"));
         form.Erstatt1Click();
-        form.ReplaceDialog1->SetFindText("G21");
+        form.Windows().ReplaceDialog1->SetFindText("G21");
         for (int i = 0; i < 10; ++i) QApplication::processEvents();
-        EXPECT_TRUE(form.ReplaceDialog1->grab().save(build + "/replace" + suffix + ".png"));
+        EXPECT_TRUE(
+            form.Windows().ReplaceDialog1->grab().save(build + "/replace" + suffix + ".png"));
     }
     {
         TReklameBilde window;

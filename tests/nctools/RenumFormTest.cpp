@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "windows/nctools/RenumForm.h"
 
 namespace {

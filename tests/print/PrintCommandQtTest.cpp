@@ -8,7 +8,7 @@
 
 #include "PrintTestUtil.h"
 #include "TestSupport.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "windows/print/PrintCommand.h"
 #include "print/PrinterSelect.h"
 #include "print/Utskrift.h"

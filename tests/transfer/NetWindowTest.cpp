@@ -14,7 +14,7 @@
 #include "FtpTestServer.h"
 #include "TestSupport.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "platform/PosixFtpClient.h"
 #include "settings/KeyStore.h"
 #include "settings/MessageSink.h"
@@ -62,12 +62,12 @@ protected:
     // The window as the program start makes it, shown, holding a saved program of machine 1.
     std::unique_ptr<TTextForm> Window(const std::string& fileName = "O1000.NC") {
         auto form = std::make_unique<TTextForm>();
-        form->FtpKlientModul = &ftp;
+        form->Windows().FtpKlientModul = &ftp;
         form->show();
         ftp.SetPause([](int) {});
-        form->RichEdit1->SetAllLines(kLines);
+        form->Text().SetAllLines(kLines);
         form->SetFileName(fileName);
-        form->RichEdit1->SetModified(false);
+        form->Text().SetModified(false);
         return form;
     }
     std::vector<ScriptedPrompter::Shown> Messages() const {
@@ -90,12 +90,12 @@ TEST_F(NetWindow, FtpMenuItemShownExactlyWithAServer) {
     {
         ScopedIni ini(Ini(""));
         auto form = Window();
-        EXPECT_FALSE(form->FTPoverfoering->isVisible());
+        EXPECT_FALSE(form->Actions().FTPoverfoering->isVisible());
     }
     {
         ScopedIni ini(Ini("[FTPClient]\r\nServer=cnc-ftp.local:2121\r\nPassiv=True\r\n"));
         auto form = Window();
-        EXPECT_TRUE(form->FTPoverfoering->isVisible());
+        EXPECT_TRUE(form->Actions().FTPoverfoering->isVisible());
         // The module configured its client at the same showing.
         EXPECT_EQ(client.Host(), "CNC-FTP.LOCAL:2121");
         EXPECT_TRUE(client.Passive());
@@ -109,14 +109,14 @@ TEST_F(NetWindow, FtpUploadsTheEditorsTextToTheMachinesServer) {
     ScopedIni ini(Ini("[FTPClient]\r\nServer=" + ClosedAddress() + "\r\nPassive=True\r\n",
                       "FTPServer=" + server.address() + "\r\n"));
     auto form = Window("UNDER\\O1000.NC");
-    form->RichEdit1->SetModified(true);  // what the editor shows goes, saved or not
+    form->Text().SetModified(true);  // what the editor shows goes, saved or not
     form->FTPoverfoeringClick();
     EXPECT_TRUE(prompter.shown.empty()) << prompter.shown[0].caption << " " << prompter.shown[0].text;
     EXPECT_EQ(ReadFileBytes(server.root() + "/O1000.NC"),
               "%\r\nO1000 (FRES \xD8ST)\r\nG01 X10. Y-5.5\r\n\r\nM30\r\n");
     EXPECT_FALSE(form->HourglassShown());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(form->RichEdit1->Modified());  // an upload is no save
+    EXPECT_TRUE(form->Text().Modified());  // an upload is no save
 }
 
 TEST_F(NetWindow, FtpRefusedLoginShownUnderConnect) {
@@ -137,25 +137,25 @@ TEST_F(NetWindow, FtpRefusedLoginShownUnderConnect) {
 TEST_F(NetWindow, TcpMenuItemHiddenWithoutServerAddress) {
     ScopedIni ini(Ini(""));
     auto form = Window();
-    EXPECT_FALSE(form->TCPoverfoering->isVisible());
+    EXPECT_FALSE(form->Actions().TCPoverfoering->isVisible());
 }
 
 TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     DncServer server;
     ScopedIni ini(Ini("[VakoTcp]\r\nVakoIP=" + Address(server.address()) + "\r\n"));
     auto form = Window();
-    EXPECT_TRUE(form->TCPoverfoering->isVisible());
+    EXPECT_TRUE(form->Actions().TCPoverfoering->isVisible());
 
     // No machine selected.
-    form->MaskinBoks->setCurrentIndex(-1);
+    form->Actions().MaskinBoks->setCurrentIndex(-1);
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].caption, kTcpTransferCaption);
     EXPECT_EQ(prompter.shown[0].text, kTcpSelectMachineText);
 
     // A machine, but the document is modified and "AutoSave" is off.
-    form->MaskinBoks->setCurrentIndex(0);
-    form->RichEdit1->SetModified(true);
+    form->Actions().MaskinBoks->setCurrentIndex(0);
+    form->Text().SetModified(true);
     prompter.shown.clear();
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -163,7 +163,7 @@ TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     EXPECT_EQ(prompter.shown[0].text, kTcpSaveFirstText);
 
     // Saved: the confirmation, No the default; No sends nothing.
-    form->RichEdit1->SetModified(false);
+    form->Text().SetModified(false);
     prompter.shown.clear();
     prompter.answers = {Answer::No};
     form->TCPoverfoeringClick();
@@ -190,7 +190,7 @@ TEST_F(NetWindow, TcpServersRefusalShownAsItCame) {
         DncServer server(DncServer::Mode::Reply, reply + "\r\n");
         ScopedIni ini(Ini("[VakoTcp]\r\nVakoIP=" + Address(server.address()) + "\r\n"));
         auto form = Window();
-        form->MaskinBoks->setCurrentIndex(1);
+        form->Actions().MaskinBoks->setCurrentIndex(1);
         form->MaskinBoksChange();
         prompter.shown.clear();
         prompter.answers = {Answer::Yes};
@@ -236,7 +236,7 @@ TEST_F(NetWindow, TcpUntitledDocumentNeverSent) {
     DncServer server;
     ScopedIni ini(Ini("[VakoTcp]\r\nVakoIP=" + Address(server.address()) + "\r\nAutoSave=True\r\n"));
     auto form = Window("");
-    form->RichEdit1->SetModified(true);
+    form->Text().SetModified(true);
     prompter.answers = {Answer::Yes};
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -264,10 +264,10 @@ TEST_F(NetWindow, TcpAutoSaveWritesThePlainTextAndSends) {
     DncServer server;
     ScopedIni ini(Ini("[VakoTcp]\r\nVakoIP=" + Address(server.address()) + "\r\nAutoSave=True\r\n"));
     auto form = Window();
-    form->RichEdit1->SetModified(true);
+    form->Text().SetModified(true);
     prompter.answers = {Answer::Yes};
     form->TCPoverfoeringClick();
-    EXPECT_FALSE(form->RichEdit1->Modified());
+    EXPECT_FALSE(form->Text().Modified());
     // The editor's text, lines separated by CR LF (the save decides about a last line end).
     EXPECT_EQ(ReadFileBytes(dir.File("M1/O1000.NC")).rfind(
                   "%\r\nO1000 (FRES \xD8ST)\r\nG01 X10. Y-5.5\r\n\r\nM30", 0),

@@ -7,7 +7,7 @@
 
 #include "DncTestServer.h"
 #include "TestSupport.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "platform/PosixLineClient.h"
 #include "settings/PathResolve.h"
 #include "windows/transfer/NetPrompts.h"

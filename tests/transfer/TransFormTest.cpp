@@ -29,7 +29,7 @@
 #include "TestSupport.h"
 #include "convert/IsoEia.h"
 #include "editor/EditUnit.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 #include "widgets/TextControl.h"
 #include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
@@ -422,36 +422,38 @@ TEST_F(MainWindowTransfer, F2SendsTheWholeProgramFramedExactly) {
                   PtyIni(m, "Kode=EIA\r\nEOB=[CR][LF]\r\n",
                          "StartKode=%\r\nStoppKode=M30\r\nTrailer=4\r\nFjernLinje=%(\r\n"));
     TTextForm window;
-    window.RichEdit1->SetAllLines({"", "%", "(KOMMENTAR)", "N10 G0 X5", "%", "N20 Y-2.5"});
-    window.RichEdit1->SetModified(false);
-    ASSERT_TRUE(window.Overfoer->isEnabled());
+    window.Text().SetAllLines({"", "%", "(KOMMENTAR)", "N10 G0 X5", "%", "N20 Y-2.5"});
+    window.Text().SetModified(false);
+    ASSERT_TRUE(window.Actions().Overfoer->isEnabled());
     bool pressed = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!window.TransForm || !window.TransForm->isVisible() || pressed) return;
+        if (!window.Windows().TransForm || !window.Windows().TransForm->isVisible() || pressed)
+            return;
         pressed = true;
-        QTest::keyClick(window.TransForm, 's');
+        QTest::keyClick(window.Windows().TransForm, 's');
     });
     poll.start(5);
     // Should the dialog not end by itself, the watchdog cancels and closes it.
     QTimer::singleShot(5000, &window, [&] {
-        if (window.TransForm && window.TransForm->isVisible()) {
-            window.TransForm->AvbrytClick();
-            QTimer::singleShot(1000, window.TransForm, [&] { window.TransForm->done(0); });
+        if (window.Windows().TransForm && window.Windows().TransForm->isVisible()) {
+            window.Windows().TransForm->AvbrytClick();
+            QTimer::singleShot(1000, window.Windows().TransForm,
+                               [&] { window.Windows().TransForm->done(0); });
         }
     });
-    window.Overfoer->trigger();  // OverfoerClick, modal until the transfer ends
+    window.Actions().Overfoer->trigger();  // OverfoerClick, modal until the transfer ends
     poll.stop();
-    ASSERT_TRUE(window.TransForm);
+    ASSERT_TRUE(window.Windows().TransForm);
     EXPECT_TRUE(pressed);
-    EXPECT_EQ(window.TransForm->MachineSectionName, "Maskin1");
-    EXPECT_FALSE(window.TransForm->Busy);
-    EXPECT_FALSE(window.TransForm->Thread);
+    EXPECT_EQ(window.Windows().TransForm->MachineSectionName, "Maskin1");
+    EXPECT_FALSE(window.Windows().TransForm->Busy);
+    EXPECT_FALSE(window.Windows().TransForm->Thread);
     const std::string expected =
         Encode(tcEia, "%N10 G0 X5\r\n%\r\nN20 Y-2.5\r\nM30") + Encode(tcEia, std::string(4, '\0'));
     // EIA sends no LF: the end of block is CR alone.
     EXPECT_EQ(m.WaitQuiet(50ms, 2s), expected);
-    EXPECT_FALSE(window.RichEdit1->Modified());
+    EXPECT_FALSE(window.Text().Modified());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "widgets/Prompter.h"
+#include "ScriptedPrompter.h"
 
 TEST(Prompter, Windows1252RoundTripsThroughQString) {
     std::string all;

@@ -289,20 +289,10 @@ TEST(TextControl, LargeTextLoadsWhole) {
     EXPECT_EQ(t.Line(t.LineCount() - 1), "M30");
 }
 
-TEST(TextControl, HideSelectionAndFormattedPrintHook) {
+TEST(TextControl, HideSelection) {
     TextControl t;
     t.SetHideSelection(false);
     EXPECT_FALSE(t.HideSelection());
-    EXPECT_FALSE(t.PrintFormatted("Job"));  // no printer installed
-    std::string seen;
-    TextControl::SetFormattedPrinter([&](TextControl& c, const std::string& title) {
-        seen = title + ":" + c.Text();
-        return true;
-    });
-    t.SetText("N10");
-    EXPECT_TRUE(t.PrintFormatted("Skarv"));
-    EXPECT_EQ(seen, "Skarv:N10");
-    TextControl::SetFormattedPrinter(nullptr);
 }
 
 TEST(TextControl, BytesFrom0x80To0x9FAreDrawnAsWindows1252Letters) {
