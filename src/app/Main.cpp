@@ -12,7 +12,7 @@
 #include "platform/DevPortDriver.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/TermiosSerial.h"
-#include "windows/print/QtPrinterList.h"
+#include "windows/print/PrintCommand.h"
 #include "settings/Launcher.h"
 #include "windows/transfer/AskDlg.h"
 #include "windows/transfer/EditTran.h"

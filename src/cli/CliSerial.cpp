@@ -9,6 +9,7 @@
 
 #include "cli/Cli.h"
 #include "convert/IsoEia.h"
+#include "nctools/LineList.h"
 #include "platform/TermiosSerial.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
@@ -68,25 +69,6 @@ int Convert(CliContext& ctx, bool encode) {
 }
 int Encode(CliContext& ctx) { return Convert(ctx, true); }
 int Decode(CliContext& ctx) { return Convert(ctx, false); }
-
-// The lines of a program file, as the editor holds them: CR LF, LF or CR end a line; a line
-// break at the end opens no further line.
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            cur.push_back(c);
-        }
-    }
-    if (!cur.empty()) lines.push_back(cur);
-    return lines;
-}
 
 bool SerialPortOrSay(const std::string& device) {
     if (IsSerialDevice(device)) return true;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/Cli.h"
+#include "nctools/LineList.h"
 #include "platform/DevPortDriver.h"
 #include "settings/PathResolve.h"
 #include "transfer/TapeLoops.h"
@@ -12,23 +13,6 @@
 namespace {
 volatile std::sig_atomic_t g_aborted = 0;
 void OnInterrupt(int) { g_aborted = 1; }
-
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-            lines.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty()) lines.push_back(cur);
-    return lines;
-}
 
 int Tape(CliContext& ctx) {
     if (ctx.args.empty() || (ctx.args[0] != "send" && ctx.args[0] != "receive"))

@@ -4,6 +4,16 @@
 #include <cstring>
 
 namespace {
+// The tables, read-only after start-up.
+struct TapeCodeTables {
+    uint8_t IsoOut[256];
+    uint8_t IsoIn[256];
+    uint8_t SoftIsoOut[256];
+    uint8_t EiaOut[256];
+    uint8_t EiaIn[256];
+    uint8_t EiaIsoIn[256];
+};
+
 TapeCodeTables BuildTables() {
     TapeCodeTables t;
     // ISO: even parity over all eight bits; bytes above 127 have no ISO code.
@@ -51,7 +61,6 @@ TapeCodeTables BuildTables() {
 const TapeCodeTables kTables = BuildTables();
 }  // namespace
 
-const TapeCodeTables& TapeTables() { return kTables; }
 
 TTapeCode TapeCodeFromName(const std::string& name) {
     if (name == "ASCII") return tcAscii;

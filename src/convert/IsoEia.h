@@ -26,13 +26,3 @@ uint8_t EncodeByte(TTapeCode mode, uint8_t c);
 // The text character for byte b received or read.
 uint8_t DecodeByte(TTapeCode mode, uint8_t b);
 
-// The tables, read-only after start-up (exposed for tests and the punch).
-struct TapeCodeTables {
-    uint8_t IsoOut[256];
-    uint8_t IsoIn[256];
-    uint8_t SoftIsoOut[256];
-    uint8_t EiaOut[256];
-    uint8_t EiaIn[256];
-    uint8_t EiaIsoIn[256];
-};
-const TapeCodeTables& TapeTables();

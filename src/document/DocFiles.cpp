@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "nctools/LineList.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
@@ -209,21 +210,7 @@ int64_t FileAge(const std::string& fileName) {
 }
 
 // ---------------------------------------------------------------- saving
-std::string TextForFile(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        size_t e = i;
-        while (e < n && text[e] != '\r' && text[e] != '\n') ++e;
-        out.append(text.data() + i, e - i);
-        out += "\r\n";
-        if (e < n && text[e] == '\r' && e + 1 < n && text[e + 1] == '\n') ++e;
-        i = e + 1;
-    }
-    return out;
-}
+std::string TextForFile(std::string_view text) { return JoinLinesCrLf(SplitLines(text)); }
 
 void FailNextSave(SaveStep step, int error) {
     g_failError = error;

@@ -156,7 +156,6 @@ public:
     const MainActions& Actions() const { return actions_; }
     OtherWindows& Windows() { return windows_; }
     Colouring& Colour() const { return *colour_; }
-    const std::vector<std::string>& Arguments() const { return arguments_; }
 
     // The configuration program in the program folder (also tried with ".exe").
     static constexpr const char* kConfigurationProgram = "VakoEdtI";

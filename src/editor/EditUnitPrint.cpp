@@ -7,7 +7,6 @@
 #include "editor/EditUnit.h"
 #include "widgets/Prompter.h"
 #include "windows/print/PrintCommand.h"
-#include "windows/print/QtPrinterList.h"
 #include "print/Utskrift.h"
 
 // Printing

@@ -1,12 +1,9 @@
 #include "print/Clock.h"
 
-#include <atomic>
 #include <cstdio>
 #include <ctime>
 
 namespace {
-std::atomic<const Clock*> g_clock{nullptr};
-
 std::string TwoDigits(int v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
@@ -40,8 +37,5 @@ LocalTime SystemClock::Now() const {
 
 const Clock& GetClock() {
     static SystemClock system;
-    const Clock* c = g_clock.load();
-    return c ? *c : system;
+    return system;
 }
-
-void SetClock(const Clock* clock) { g_clock.store(clock); }

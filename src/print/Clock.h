@@ -1,6 +1,6 @@
 #pragma once
-// The clock behind the dates the program prints. The real one reads the system time; tests
-// set a fixed time.
+// The clock behind the dates the program prints: the system's, or a fixed moment (tests and
+// benchmarks pass one).
 #include <string>
 
 struct LocalTime {
@@ -39,6 +39,5 @@ private:
     LocalTime time_;
 };
 
-// The clock the program prints with: a SystemClock unless one was installed.
+// The clock the program prints with: the system's.
 const Clock& GetClock();
-void SetClock(const Clock* clock);  // not owned; nullptr restores the system clock

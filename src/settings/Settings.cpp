@@ -152,7 +152,6 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 const std::string& IniFileName() { return g_iniFileName; }
 const std::string& ProgramDirectory() { return g_programDirectory; }
 const std::string& SystemFileExt() { return g_systemFileExt; }
-const std::string& ProgramName() { return g_programName; }
 void SetIniFileName(const std::string& name) { g_iniFileName = name; }
 void SetProgramDirectory(const std::string& dir) { g_programDirectory = dir; }
 void SetSystemFileExt(const std::string& ext) { g_systemFileExt = ext; }

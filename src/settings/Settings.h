@@ -16,8 +16,6 @@ inline constexpr const char* kDefaultIniFile = "C:\\Vako\\Vako.ini";
 const std::string& IniFileName();
 const std::string& ProgramDirectory();
 const std::string& SystemFileExt();
-// The program's file name without extension ("VakoEdit"); names its registry values.
-const std::string& ProgramName();
 
 struct LocateOptions {
     std::string programName = "VakoEdit";  // file name without directory and extension

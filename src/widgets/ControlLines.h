@@ -17,7 +17,6 @@ public:
     void Replace(size_t index, std::string_view text) override;
     // Writes the replaced lines into the control; returns how many there were.
     size_t Finish();
-    size_t Replaced() const { return edits_.Size(); }
 
 private:
     TextControl& control_;

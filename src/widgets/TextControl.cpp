@@ -210,11 +210,6 @@ void TextControl::SetFontSize(int points) {
     ResetStyleDefinitions();
 }
 
-void TextControl::SetTextFont(const std::string& family) {
-    fontFamily_ = family.empty() ? "Courier New" : family;
-    ResetStyleDefinitions();
-}
-
 // ------------------------------------------------------------------ whole ranges
 bool TextControl::SetStyleBytes(int start, const unsigned char* styles, int length) {
     int total = TextLength();
@@ -493,7 +488,6 @@ void TextControl::SetSelection(int start, int length) {
 
 void TextControl::SetSelStart(int pos) { SetSelection(pos, 0); }
 
-void TextControl::SetSelLength(int length) { SetSelection(SelStart(), length); }
 
 std::string TextControl::SelText() const {
     long start = Send(SB::SCI_GETSELECTIONSTART);

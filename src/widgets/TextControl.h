@@ -69,7 +69,6 @@ public:
     int SelStart() const;
     int SelLength() const;
     void SetSelStart(int pos);     // caret there, empty selection
-    void SetSelLength(int length);  // from the selection start
     void SetSelection(int start, int length);
     std::string SelText() const;
     void ReplaceSel(std::string_view text);  // the program's replacement (not undoable)
@@ -100,7 +99,6 @@ public:
     void ResetStyles();                       // the whole text back to the default attributes
     void SetFontSize(int points);             // the default and every style of default size
     int FontSize() const { return fontSize_; }
-    void SetTextFont(const std::string& family);  // "Courier New" by default
     // ---- Document files and colouring: whole ranges at once.
     // Style numbers for a range in one call: position start + i gets style styles[i]. False
     // when the control could not take them (out of memory).
@@ -183,7 +181,7 @@ private:
     bool hideSelection_ = true;
     bool pendingCr_ = false;   // AppendText: the last piece ended with a CR
     int fontSize_ = 10;
-    std::string fontFamily_ = "Courier New";
+    const std::string fontFamily_ = "Courier New";
     std::vector<TextStyle> styles_;  // index = style number; 0 is the default
     int typingEnd_ = -1;
     mutable std::string pending_;    // lines added in the update bracket, not yet in Scintilla

@@ -3,12 +3,27 @@
 #include <QApplication>
 #include <QDate>
 #include <QLocale>
+#include <QPrinterInfo>
 
+#include "print/PrinterSelect.h"
 #include "widgets/Prompter.h"
-#include "windows/print/QtPrinterList.h"
 #include "windows/print/PrinterStream.h"
 
 namespace {
+// The printers Qt's print support lists (the CUPS printers on Linux).
+class QtPrinterList : public PrinterList {
+public:
+    std::vector<std::string> Names() const override {
+        std::vector<std::string> names;
+        for (const QString& name : QPrinterInfo::availablePrinterNames())
+            names.push_back(ToCp1252(name));
+        return names;
+    }
+    std::string DefaultName() const override {
+        return ToCp1252(QPrinterInfo::defaultPrinterName());
+    }
+};
+
 class SystemLocaleClock : public SystemClock {
 public:
     std::string ShortDate(const LocalTime& t) const override {
@@ -57,3 +72,5 @@ bool RunSkrivut(const PrintCommand& command, bool fromMenu, const FormattedPrint
     hooks.afterPrint = [] { VelgDefaultSkriver(); };
     return RunPrintCommand(command, hooks, clock);
 }
+
+void VelgDefaultSkriver() { VelgDefaultSkriver(QtPrinterList()); }

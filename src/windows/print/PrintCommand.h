@@ -14,6 +14,10 @@
 // typically printer.printRange(editor) > 0. False, or an exception, when it failed.
 using FormattedPrint = std::function<bool(QsciPrinter& printer)>;
 
+// The printer selection over the system's printers, made at the program start and after
+// every print.
+void VelgDefaultSkriver();
+
 // The clock whose dates follow the system's short date format (QLocale::system()).
 const Clock& LocaleClock();
 
