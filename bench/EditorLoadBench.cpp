@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     MemoryKeyStore store;
     SetKeyStore(&store);
     WritePersonalInt(kColourSettingName, 1);
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     size_t size = WriteProgram(path, lines);
 
     TTextForm form;

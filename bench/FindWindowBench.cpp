@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     MemoryKeyStore store;
     SetKeyStore(&store);
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     // A shop of one machine, so the window's settings come from a file.
     std::string iniPath = (std::filesystem::temp_directory_path() / ("findbench-" + std::to_string(::getpid()) + ".ini")).string();
     std::ofstream(iniPath, std::ios::binary) << "[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=C:\\Vako\\Maskin1\\\r\n";

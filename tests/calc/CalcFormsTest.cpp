@@ -62,7 +62,7 @@ std::string BuildDir() { return SKARV_BUILD_DIR; }
 }  // namespace
 
 TEST(TTrigForm, TriangleFieldsAndInvalidValues) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TTrigForm form;
     form.show();
     SetFields(form, "5", "4", "", "");
@@ -100,7 +100,7 @@ TEST(TTrigForm, HoleCountEnablesTheInsertButton) {
 }
 
 TEST(TTrigForm, HoleCircleGoesIntoTheTargetAndTheDialogCloses) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TTrigForm form;
     ListTarget target;
     target.lines = {"%", "G0 X0", "M30"};
@@ -231,7 +231,7 @@ TEST(TRoteringForm, SketchPixelsAndScreenshot) {
 }
 
 TEST(TRoteringForm, PrintsTheWindowOnOnePdfPage) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TempDir dir;
     std::string pdf = dir.File("rotering.pdf");
     TRoteringForm form;

@@ -10,13 +10,10 @@
 #include <filesystem>
 #include <functional>
 
-#include "FailingStyles.h"
-#include "ScriptedPrompter.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
 #include "nctools/Colour.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
@@ -59,15 +56,13 @@ std::string Program(int lines) {
     return s;
 }
 
-class ColourWindow : public ::testing::Test {
+class ColourWindow : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         SetSavedTitle(kProductName);
         SetApplicationTitle(kProductName);
         WritePersonalInt(kColourSettingName, 1);
     }
-    void TearDown() override { SetKeyStore(nullptr); }
     std::string Ini() {
         return "[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n";
     }
@@ -87,9 +82,6 @@ protected:
     }
     size_t Asked() { return prompter.Texts("question").size(); }
 
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     MessageRecorder messages;
 };
 }  // namespace

@@ -17,15 +17,13 @@
 #include <filesystem>
 #include <functional>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "windows/calc/TrigForm.h"
 #include "document/AppTitle.h"
 #include "document/DocFiles.h"
 #include "editor/EditUnit.h"
 #include "document/Loaders.h"
-#include "ScriptedPrompter.h"
 #include "windows/nctools/RenumForm.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
@@ -42,15 +40,13 @@ void Activate() {
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
 }
 
-class DocWindow : public ::testing::Test {
+class DocWindow : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         SetSavedTitle(kProductName);
         SetApplicationTitle(kProductName);
         std::filesystem::create_directories(dir.File("M1"));
     }
-    void TearDown() override { SetKeyStore(nullptr); }
 
     std::string Ini(const std::string& programExtra = "") {
         return "[Program]\r\nMaskiner=1\r\n" + programExtra + "\r\n[Maskin1]\r\nKatalog=" +
@@ -70,9 +66,6 @@ public:
         return n;
     }
 
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     MessageRecorder messages;
 };
 }  // namespace

@@ -12,24 +12,20 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
 
 namespace {
-class EditUnit : public ::testing::Test {
+class EditUnit : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         SetSavedTitle(kProductName);
         SetApplicationTitle(kProductName);
     }
-    void TearDown() override { SetKeyStore(nullptr); }
 
     // An ini of three machines whose folders are in the temporary folder.
     std::string Ini(const std::string& programExtra = "", const std::string& extra = "") {
@@ -45,10 +41,6 @@ protected:
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
         return s;
     }
-
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
 };
 
 std::vector<std::string> Captions(QMenu* menu) {

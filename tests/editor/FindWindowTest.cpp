@@ -8,19 +8,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
 #include "windows/document/FindDialog.h"
 #include "document/FindReplace.h"
-#include "ScriptedPrompter.h"
-#include "settings/KeyStore.h"
 
 namespace {
-class FindWindow : public ::testing::Test {
+class FindWindow : public WindowTest {
 protected:
-    void SetUp() override { SetKeyStore(&store); }
-    void TearDown() override { SetKeyStore(nullptr); }
-
     // A shown main window holding text, with the find or replace dialog open.
     void Open(const std::string& text) {
         form = std::make_unique<TTextForm>();
@@ -41,10 +36,7 @@ protected:
     }
     std::string NotFound(const std::string& what) { return std::string(kNotFoundText) + what; }
 
-    TempDir dir;
     ScopedIni ini{"[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n"};
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     std::unique_ptr<TTextForm> form;
 };
 }  // namespace

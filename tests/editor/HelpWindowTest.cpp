@@ -11,12 +11,10 @@
 
 #include <filesystem>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
 #include "document/EventLog.h"
 #include "windows/document/HelpWindow.h"
-#include "ScriptedPrompter.h"
-#include "settings/KeyStore.h"
 #include "settings/Launcher.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -36,10 +34,9 @@ public:
     }
 };
 
-class SmallCommands : public ::testing::Test {
+class SmallCommands : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         savedProgramDirectory = ProgramDirectory();
         SetProgramDirectory(programDir.Dnc(""));
         previousLauncher = GetLauncher();
@@ -48,17 +45,13 @@ protected:
     void TearDown() override {
         SetLauncher(previousLauncher);
         SetProgramDirectory(savedProgramDirectory);
-        SetKeyStore(nullptr);
     }
     std::string Ini() {
         return "[Program]\r\nMaskiner=2\r\nHendelser=True\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("M1") +
                "\\\r\n[Maskin2]\r\nKatalog=" + dir.Dnc("M2") + "\\\r\n";
     }
 
-    TempDir dir;
     TempDir programDir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     RecordingLauncher launcher;
     Launcher* previousLauncher = nullptr;
     std::string savedProgramDirectory;

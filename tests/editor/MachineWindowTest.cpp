@@ -6,17 +6,13 @@
 #include <QAction>
 #include <QComboBox>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 
 namespace {
-class MachineWindow : public ::testing::Test {
+class MachineWindow : public WindowTest {
 protected:
-    void SetUp() override { SetKeyStore(&store); }
-    void TearDown() override { SetKeyStore(nullptr); }
     void Select(TTextForm& form, int k) {
         form.Actions().MaskinBoks->setCurrentIndex(k - 1);
         form.MaskinBoksChange();
@@ -27,10 +23,6 @@ protected:
             if (!c.StyleAt(i).bold) return false;
         return !c.StyleAt(start + length).bold;
     }
-
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
 };
 }  // namespace
 

@@ -8,13 +8,11 @@
 #include <QPrinter>
 #include <filesystem>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
 #include "print/PrinterSelect.h"
 #include "windows/print/PrinterStream.h"
 #include "print/Utskrift.h"
-#include "settings/KeyStore.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
 #include "settings/TextUtil.h"
@@ -34,10 +32,9 @@ std::vector<std::string> Rows(const std::string& bytes) {
     }
 }
 
-class PrintWindow : public ::testing::Test {
+class PrintWindow : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         previousSink = SetMessageSink({});
         InstallPrompterMessageSink();
         SelectPrinter("");
@@ -45,7 +42,6 @@ protected:
     void TearDown() override {
         SetDriverPrinterSetup(nullptr);
         SetMessageSink(previousSink);
-        SetKeyStore(nullptr);
     }
     // Raw printing into a file of the temporary folder, or (raw false) through the driver.
     std::string Ini(bool raw = true, const std::string& extra = "") {
@@ -76,9 +72,6 @@ protected:
         return text;
     }
 
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     MessageSinkFn previousSink;
 };
 }  // namespace

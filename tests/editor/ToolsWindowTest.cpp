@@ -14,16 +14,14 @@
 
 #include <functional>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "windows/calc/RoteringForm.h"
 #include "windows/calc/TrigForm.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
 #include "nctools/Colour.h"
 #include "nctools/CompressAir.h"
 #include "nctools/LineList.h"
 #include "windows/nctools/RenumForm.h"
-#include "settings/KeyStore.h"
 
 namespace {
 // Runs act once the dialog's modal loop runs; should the step leave it open, a guard closes
@@ -35,11 +33,8 @@ void WhenShown(QDialog* dialog, std::function<void()> act) {
     });
 }
 
-class ToolsWindow : public ::testing::Test {
+class ToolsWindow : public WindowTest {
 protected:
-    void SetUp() override { SetKeyStore(&store); }
-    void TearDown() override { SetKeyStore(nullptr); }
-
     // Machine 1 numbers with N (and ":"), machine 2 is a Heidenhain control, machine 3 airs
     // with tabs.
     std::string Ini() {
@@ -52,10 +47,6 @@ protected:
         form.Text().SetText(text);
         form.Text().SetModified(false);
     }
-
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
 };
 }  // namespace
 

@@ -18,11 +18,9 @@
 #include <functional>
 #include <unistd.h>
 
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
 #include "windows/document/FindDialog.h"
-#include "ScriptedPrompter.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "windows/info/AboutBox.h"
@@ -30,17 +28,13 @@
 #include "document/RichText.h"
 
 namespace {
-class InformationWindow : public ::testing::Test {
+class InformationWindow : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         saved = ProgramDirectory();
         SetProgramDirectory(dir.Dnc(""));
     }
-    void TearDown() override {
-        SetProgramDirectory(saved);
-        SetKeyStore(nullptr);
-    }
+    void TearDown() override { SetProgramDirectory(saved); }
     static std::string ShopDocument() {
         return ReadFileBytes(std::string(SKARV_SOURCE_DIR) + "/examples/shop/Skarv.rtf");
     }
@@ -53,9 +47,6 @@ protected:
         });
     }
 
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     std::string saved;
 };
 
@@ -194,7 +185,7 @@ TEST(Screens, CatalogueAndInformationWindowOfTheDemoShop) {
     if (iniBytes.empty()) GTEST_SKIP() << "no demo shop in the build";
     MemoryKeyStore store;
     SetKeyStore(&store);
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     ScopedIni ini(iniBytes);
     std::string saved = ProgramDirectory();
     SetProgramDirectory(NativeToDncPath(BinDir() + "/"));

@@ -74,7 +74,7 @@ TEST(TRenForm, AddAndRemoveExcludeEachOther) {
 }
 
 TEST(TRenForm, BadValuesAreReportedAndTheDialogStaysOpen) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TRenForm form;
     RunState run;
     run.lines = {"N1"};
@@ -99,7 +99,7 @@ TEST(TRenForm, BadValuesAreReportedAndTheDialogStaysOpen) {
 }
 
 TEST(TRenForm, RenumberRunsOverTheMarkedLinesWithProgressAndCloses) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TRenForm form;
     RunState run;
     run.model.blockChars.set('N');
@@ -175,7 +175,7 @@ TEST(TRenForm, AClickDuringTheRunIsNotASecondRun) {
 }
 
 TEST(TRenForm, AFailingRunIsReportedInTheDialog) {
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TRenForm form;
     form.runner = [](const RenumRequest&, const RenumProgress&) {
         throw std::runtime_error("ikke nok minne");

@@ -31,7 +31,7 @@ public:
 struct PrintShop {
     TempDir dir;
     ScopedIni ini{"[Program]\r\nMatrise=1\r\nSkriver=" + dir.Dnc("out.prn") + "\r\n"};
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     MessageSinkFn previousSink = SetMessageSink({});
     std::vector<std::string> lines = ProgramLines(20);
     PrintCommand command;

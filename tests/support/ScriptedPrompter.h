@@ -1,5 +1,6 @@
 #pragma once
-// The Prompter of the tests: answers come from queues; every dialog shown is recorded.
+// The Prompter of the tests, installed for its lifetime: answers come from queues; every
+// dialog shown is recorded.
 #include <deque>
 #include <functional>
 #include <string>
@@ -9,6 +10,8 @@
 
 class ScriptedPrompter : public Prompter {
 public:
+    ScriptedPrompter() { SetPrompter(this); }
+    ~ScriptedPrompter() override { SetPrompter(nullptr); }
     struct Shown {
         std::string kind;  // "message", "error", "question", "open", "save", "print"
         std::string caption;
@@ -35,11 +38,4 @@ public:
 
 private:
     bool AnswerFile(const char* kind, const FileDialogRequest& request, std::string& chosen);
-};
-
-// Installs a ScriptedPrompter for the lifetime of the object.
-class ScopedScriptedPrompter : public ScriptedPrompter {
-public:
-    ScopedScriptedPrompter() { SetPrompter(this); }
-    ~ScopedScriptedPrompter() override { SetPrompter(nullptr); }
 };

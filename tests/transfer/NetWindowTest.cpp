@@ -12,11 +12,9 @@
 
 #include "DncTestServer.h"
 #include "FtpTestServer.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
 #include "platform/PosixFtpClient.h"
-#include "settings/KeyStore.h"
 #include "settings/MessageSink.h"
 #include "settings/Strings.h"
 #include "transfer/FtpKli.h"
@@ -40,18 +38,14 @@ std::string Address(const VakoAddress& a) { return a.host + ":" + a.port; }
 
 const std::vector<std::string> kLines = {"%", "O1000 (FRES \xD8ST)", "G01 X10. Y-5.5", "", "M30"};
 
-class NetWindow : public ::testing::Test {
+class NetWindow : public WindowTest {
 protected:
     void SetUp() override {
-        SetKeyStore(&store);
         previousSink = SetMessageSink({});
         InstallPrompterMessageSink();  // the core's boxes reach the prompter, as in the program
         client.SetTimeLimits(5000, 5000);
     }
-    void TearDown() override {
-        SetMessageSink(previousSink);
-        SetKeyStore(nullptr);
-    }
+    void TearDown() override { SetMessageSink(previousSink); }
 
     // Two machines with their folders in the temporary folder, and the given sections.
     std::string Ini(const std::string& extra, const std::string& machine1 = "") {
@@ -77,9 +71,6 @@ protected:
         return r;
     }
 
-    TempDir dir;
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
     MessageSinkFn previousSink;
     PosixFtpClient client;
     TFtpKlientModul ftp{client};

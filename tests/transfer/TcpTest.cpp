@@ -256,7 +256,7 @@ TEST(TcpTransfer, WindowDialogsAskWithNoAsDefault) {
     DncServer server(DncServer::Mode::Reply, "ok\r\n");
     Doc d;
     Client c;
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     prompter.answers.push_back(Answer::Yes);
     int cleared = 0;
     d.doc.modified = false;

@@ -26,12 +26,10 @@
 
 #include "PtyMachine.h"
 #include "TapeFixture.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "convert/IsoEia.h"
 #include "editor/EditUnit.h"
-#include "ScriptedPrompter.h"
 #include "widgets/TextControl.h"
-#include "settings/KeyStore.h"
 #include "settings/PathResolve.h"
 #include "windows/transfer/AskDlg.h"
 #include "windows/transfer/EditComT.h"
@@ -126,7 +124,7 @@ protected:
         return a->isEnabled();
     }
 
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TextControl editor;
     TAskForm ask;
     TTransForm form;
@@ -404,13 +402,7 @@ TEST_F(TransDialog, MissingDeviceSaysSoAndTouchesNothing) {
 
 // ------------------------------------------------------------------ through the main window
 namespace {
-class MainWindowTransfer : public ::testing::Test {
-protected:
-    void SetUp() override { SetKeyStore(&store); }
-    void TearDown() override { SetKeyStore(nullptr); }
-    MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
-};
+using MainWindowTransfer = WindowTest;
 }  // namespace
 
 TEST_F(MainWindowTransfer, F2SendsTheWholeProgramFramedExactly) {
@@ -478,7 +470,7 @@ protected:
     }
     int LinesOnScreen() { return int(editor.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN)); }
 
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     TextControl editor;
     TTransForm form;
 };

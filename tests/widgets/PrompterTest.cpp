@@ -17,7 +17,7 @@ TEST(Prompter, Windows1252RoundTripsThroughQString) {
 }
 
 TEST(Prompter, ScriptedAnswersAndRecord) {
-    ScopedScriptedPrompter p;
+    ScriptedPrompter p;
     p.answers = {Answer::Yes};
     EXPECT_EQ(GetPrompter().Question("Fil", "Lagre ?", Buttons::YesNoCancel, Answer::Yes),
               Answer::Yes);
@@ -40,7 +40,7 @@ TEST(Prompter, ScriptedAnswersAndRecord) {
 }
 
 TEST(Prompter, CoreMessagesReachThePrompter) {
-    ScopedScriptedPrompter p;
+    ScriptedPrompter p;
     InstallPrompterMessageSink();
     ShowMessageBox("Advarsel", "tekst");
     SetMessageSink(nullptr);

@@ -289,12 +289,6 @@ TEST(TextControl, LargeTextLoadsWhole) {
     EXPECT_EQ(t.Line(t.LineCount() - 1), "M30");
 }
 
-TEST(TextControl, HideSelection) {
-    TextControl t;
-    t.SetHideSelection(false);
-    EXPECT_FALSE(t.HideSelection());
-}
-
 TEST(TextControl, BytesFrom0x80To0x9FAreDrawnAsWindows1252Letters) {
     // Qt draws the 8-bit text as Latin-1; the display font maps those code points to the
     // glyphs of € Š Œ Ž ‘ ’ ... so they do not come out as empty boxes.
