@@ -36,6 +36,11 @@ bool MemoryKeyStore::WriteValue(KeyRoot root, const std::string& key, const std:
     return true;
 }
 
+void MemoryKeyStore::AddKey(KeyRoot root, const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Of(root).keys[UpperCase1252(key)];
+}
+
 void MemoryKeyStore::SetReadOnly(KeyRoot root, bool readOnly) {
     std::lock_guard<std::mutex> lock(mutex_);
     Of(root).readOnly = readOnly;

@@ -29,6 +29,7 @@ public:
     bool WriteValue(KeyRoot root, const std::string& key, const std::string& name,
                     const std::string& value) override;
     // Test hooks.
+    void AddKey(KeyRoot root, const std::string& key);
     void SetReadOnly(KeyRoot root, bool readOnly);
     void SetUnavailable(KeyRoot root, bool unavailable);
 
