@@ -58,11 +58,7 @@ std::string Program(int lines) {
 
 class ColourWindow : public WindowTest {
 protected:
-    void SetUp() override {
-        SetSavedTitle(kProductName);
-        SetApplicationTitle(kProductName);
-        WritePersonalInt(kColourSettingName, 1);
-    }
+    void SetUp() override { WritePersonalInt(kColourSettingName, 1); }
     std::string Ini() {
         return "[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n";
     }

@@ -42,11 +42,7 @@ void Activate() {
 
 class DocWindow : public WindowTest {
 protected:
-    void SetUp() override {
-        SetSavedTitle(kProductName);
-        SetApplicationTitle(kProductName);
-        std::filesystem::create_directories(dir.File("M1"));
-    }
+    void SetUp() override { std::filesystem::create_directories(dir.File("M1")); }
 
     std::string Ini(const std::string& programExtra = "") {
         return "[Program]\r\nMaskiner=1\r\n" + programExtra + "\r\n[Maskin1]\r\nKatalog=" +

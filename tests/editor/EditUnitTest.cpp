@@ -22,11 +22,6 @@
 namespace {
 class EditUnit : public WindowTest {
 protected:
-    void SetUp() override {
-        SetSavedTitle(kProductName);
-        SetApplicationTitle(kProductName);
-    }
-
     // An ini of three machines whose folders are in the temporary folder.
     std::string Ini(const std::string& programExtra = "", const std::string& extra = "") {
         return "[Program]\r\nMaskiner=3\r\nHendelser=False\r\nLeseHendelser=True\r\n" +

@@ -1,17 +1,22 @@
 #pragma once
-// The fixture of the window tests: a temporary folder, the key stores in memory and the
-// scripted Prompter, for the lifetime of the test; and the failing styles of the colouring.
+// The fixture of the window tests: a temporary folder, the key stores in memory, the scripted
+// Prompter and the application title of the program start, for the lifetime of the test; and
+// the failing styles of the colouring.
 #include <gtest/gtest.h>
 
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
-#include "editor/EditUnitColour.h"
+#include "document/AppTitle.h"
+#include "editor/EditUnit.h"
 #include "settings/KeyStore.h"
-#include "widgets/TextControl.h"
 
 class WindowTest : public ::testing::Test {
 protected:
-    WindowTest() { SetKeyStore(&store); }
+    WindowTest() {
+        SetKeyStore(&store);
+        SetSavedTitle(kProductName);
+        SetApplicationTitle(kProductName);
+    }
     ~WindowTest() override { SetKeyStore(nullptr); }
 
     TempDir dir;
