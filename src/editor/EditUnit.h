@@ -42,7 +42,7 @@ struct TcpClientConfig {
     std::string RemotePort = kDefaultTcpPort;
 };
 
-// The document state the commands share (Part 1.1).
+// The document state the commands share.
 struct DocumentState {
     std::string FileName;       // relative to CurrentFolder; empty: no file
     std::string CurrentFolder;  // DNC form, ends with a backslash

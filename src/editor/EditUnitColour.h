@@ -1,5 +1,5 @@
 #pragma once
-// Syntax colouring bound to one text control (Part 2.5): the colour classes of the NC text
+// Syntax colouring bound to one text control: the colour classes of the NC text
 // applied as style numbers, the whole text in slices that leave the window usable, the
 // caret's line after each change of the text, the switch with its size questions, and the
 // coloured log files.
