@@ -98,6 +98,14 @@ void EssiWriter::WriteLineEntity(const NcPoint& start, const NcPoint& end) {
     y_ = end.y;
 }
 
+void EssiWriter::WritePointEntity(const NcPoint& at) {
+    if (!ok_ || !*ok_) return;
+    if (Same(x_, y_, at.x, at.y)) return;
+    RapidMove(at.x - x_, at.y - y_);
+    x_ = at.x;
+    y_ = at.y;
+}
+
 void EssiWriter::WriteArcEntity(const NcPoint& start, const NcPoint& end, const NcPoint& centre) {
     if (!ok_ || !*ok_) return;
     double sx = start.x, sy = start.y, ex = end.x, ey = end.y;
