@@ -181,6 +181,8 @@ private:
             block_ = nullptr;
             return;
         }
+        // A block's attribute definitions show only as the attributes of its inserts.
+        if (section_ == Section::Blocks && name_ == "ATTDEF") return;
         if (note_.kind == Kind::Vertex || note_.kind == Kind::Seqend) return SequenceMember();
         CloseSequence();
         note_.container = Container(paper);
