@@ -582,3 +582,34 @@ TEST(DxfSampleDrawings, ShortestOrderCutsTheRapidsOfTheBigDrawing) {
     EXPECT_LE(Count(s.text, "G00"), Count(f.text, "G00"));
     EXPECT_EQ(Count(s.text, "\r\n"), Count(f.text, "\r\n") + Count(s.text, "G00") - Count(f.text, "G00"));
 }
+
+TEST(DxfCommandOptions, OrderToleranceAndTheReportOnStandardError) {
+    // The machine asks for the file's order; --order and --tolerance override it for one run.
+    ScopedIni ini("[Maskin1]\r\nDXFRekkefolge=FIL\r\nDXFToleranse=0.5\r\n");
+    TempDir dir;
+    std::string e = LineE(50, 0, 60, 0) + LineE(0, 0, 10, 0) + G(0, "TEXT") +
+                    G(0, "ELLIPSE") + G(10, 100.0) + G(20, 0.0) + G(11, 20.0) + G(21, 0.0) + G(40, 0.5);
+    WriteFileBytes(dir.File("P.DXF"), Dxf(e));
+    std::string skarv = BinDir() + "/skarv", out, err;
+    auto run = [&](std::vector<std::string> extra) {
+        std::vector<std::string> argv = {skarv, "--ini", ini.dncPath(), "dxf", dir.File("P.DXF"), "-o", dir.File("P.NC")};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return RunProgram(argv, &out, &err);
+    };
+    ASSERT_EQ(run({}), 0) << err;
+    EXPECT_EQ(err, "Tegningen har elementer som ikke er tatt med: 1 TEXT\n");
+    std::string file = ReadFileBytes(dir.File("P.NC"));
+    EXPECT_EQ(file.substr(0, 23), "%\r\nN0010 G00 X50.000\r\nN");
+
+    ASSERT_EQ(run({"--order", "kortest", "--tolerance", "0.001"}), 0) << err;
+    std::string shortest = ReadFileBytes(dir.File("P.NC"));
+    EXPECT_EQ(shortest.substr(0, 20), "%\r\nN0010 G01 X10.000");
+    EXPECT_LT(Count(shortest, "G00"), Count(file, "G00"));
+    EXPECT_GT(Count(shortest, "\r\n"), Count(file, "\r\n"));  // the finer tolerance: more pieces
+
+    EXPECT_EQ(run({"--order", "tilfeldig"}), 2);
+    EXPECT_EQ(run({"--tolerance", "-1"}), 2);
+    WriteFileBytes(dir.File("P.DXF"), "ingen tegning\r\n");
+    EXPECT_EQ(run({}), 1);
+    EXPECT_NE(err.find("Feil med konvertering fra DXF TIL NC"), std::string::npos);
+}
