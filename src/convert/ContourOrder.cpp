@@ -186,6 +186,10 @@ bool InsidePolygon(const NcPoint& p, const std::vector<NcPoint>& poly) {
 
 double Area(const Contour& c) { return (c.maxX - c.minX) * (c.maxY - c.minY); }
 
+bool FiniteBox(const Contour& c) {
+    return std::isfinite(c.minX) && std::isfinite(c.maxX) && std::isfinite(c.minY) && std::isfinite(c.maxY);
+}
+
 bool Inside(const Contour& inner, const Contour& outer) {
     if (!outer.closed || outer.outline.size() < 3) return false;
     if (inner.minX < outer.minX || inner.maxX > outer.maxX || inner.minY < outer.minY || inner.maxY > outer.maxY)
@@ -193,72 +197,249 @@ bool Inside(const Contour& inner, const Contour& outer) {
     if (!(Area(inner) < Area(outer))) return false;
     return InsidePolygon(inner.probe, outer.outline);
 }
+
+// A uniform grid of cells over a box, about as many cells as items.
+class Grid {
+public:
+    Grid() = default;
+    Grid(double minX, double minY, double maxX, double maxY, size_t items) {
+        size_t n = std::clamp<size_t>(static_cast<size_t>(std::ceil(std::sqrt(static_cast<double>(items)))), 1, 1024);
+        nx_ = ny_ = n;
+        minX_ = minX;
+        minY_ = minY;
+        cw_ = (maxX - minX) / n;
+        ch_ = (maxY - minY) / n;
+        if (!(cw_ > 0) || !std::isfinite(cw_)) cw_ = 1;
+        if (!(ch_ > 0) || !std::isfinite(ch_)) ch_ = 1;
+        cells_.assign(nx_ * ny_, {});
+    }
+    size_t Nx() const { return nx_; }
+    size_t Ny() const { return ny_; }
+    size_t CellCount() const { return cells_.size(); }
+    long CellX(double x) const { return Clamp((x - minX_) / cw_, nx_); }
+    long CellY(double y) const { return Clamp((y - minY_) / ch_, ny_); }
+    std::vector<uint32_t>& At(long x, long y) { return cells_[static_cast<size_t>(y) * nx_ + static_cast<size_t>(x)]; }
+    // The distance from p to the outside of the square of cells cx +- r, cy +- r (p inside it).
+    double Reach(const NcPoint& p, long cx, long cy, long r) const {
+        double x0 = minX_ + (cx - r) * cw_, x1 = minX_ + (cx + r + 1) * cw_;
+        double y0 = minY_ + (cy - r) * ch_, y1 = minY_ + (cy + r + 1) * ch_;
+        return std::max(0.0, std::min({p.x - x0, x1 - p.x, p.y - y0, y1 - p.y}));
+    }
+
+private:
+    static long Clamp(double v, size_t n) {
+        if (!(v >= 0)) return 0;
+        if (v >= static_cast<double>(n)) return static_cast<long>(n) - 1;
+        return static_cast<long>(v);
+    }
+    size_t nx_ = 1, ny_ = 1;
+    double minX_ = 0, minY_ = 0, cw_ = 1, ch_ = 1;
+    std::vector<std::vector<uint32_t>> cells_;
+};
+
+// For every contour the smallest closed contour that holds it, or -1.
+std::vector<long> Holders(const std::vector<Contour>& contours) {
+    constexpr size_t kScan = 2000;       // candidates looked at per contour at most
+    constexpr size_t kWideCells = 1024;  // an outline over more cells is kept aside
+    std::vector<long> holder(contours.size(), -1);
+    std::vector<uint32_t> closed;
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+    for (size_t i = 0; i < contours.size(); ++i) {
+        const Contour& c = contours[i];
+        if (!c.closed || c.outline.size() < 3 || !FiniteBox(c)) continue;
+        if (closed.empty()) minX = c.minX, minY = c.minY, maxX = c.maxX, maxY = c.maxY;
+        minX = std::min(minX, c.minX), minY = std::min(minY, c.minY);
+        maxX = std::max(maxX, c.maxX), maxY = std::max(maxY, c.maxY);
+        closed.push_back(static_cast<uint32_t>(i));
+    }
+    if (closed.empty()) return holder;
+    std::stable_sort(closed.begin(), closed.end(),
+                     [&](uint32_t a, uint32_t b) { return Area(contours[a]) < Area(contours[b]); });
+    Grid grid(minX, minY, maxX, maxY, closed.size());
+    std::vector<uint32_t> wide;
+    for (uint32_t k : closed) {
+        const Contour& c = contours[k];
+        long x0 = grid.CellX(c.minX), x1 = grid.CellX(c.maxX), y0 = grid.CellY(c.minY), y1 = grid.CellY(c.maxY);
+        if (static_cast<size_t>((x1 - x0 + 1) * (y1 - y0 + 1)) > kWideCells) {
+            wide.push_back(k);
+            continue;
+        }
+        for (long y = y0; y <= y1; ++y)
+            for (long x = x0; x <= x1; ++x) grid.At(x, y).push_back(k);
+    }
+    for (size_t i = 0; i < contours.size(); ++i) {
+        const Contour& c = contours[i];
+        if (!FiniteBox(c)) continue;
+        long best = -1;
+        auto scan = [&](const std::vector<uint32_t>& list) {
+            size_t looked = 0;
+            for (uint32_t k : list) {
+                if (++looked > kScan) break;
+                if (best >= 0 && !(Area(contours[k]) < Area(contours[static_cast<size_t>(best)]))) break;
+                if (k != i && Inside(c, contours[k])) {
+                    best = k;
+                    break;
+                }
+            }
+        };
+        scan(grid.At(grid.CellX(c.probe.x), grid.CellY(c.probe.y)));
+        scan(wide);
+        holder[i] = best;
+    }
+    return holder;
+}
+
+struct Entrance {
+    NcPoint at;
+    uint32_t contour;
+    uint32_t piece;
+    bool reverse;
+};
+
+// The entrances of the contours not yet cut, in a grid, for the nearest one to the tool.
+class Entrances {
+public:
+    Entrances(const std::vector<Contour>& contours, const std::vector<bool>& cut, const std::vector<size_t>& waiting)
+        : contours_(contours), cut_(cut), waiting_(waiting) {
+        for (size_t i = 0; i < contours.size(); ++i) {
+            const Contour& c = contours[i];
+            if (!FiniteBox(c)) continue;
+            uint32_t ci = static_cast<uint32_t>(i);
+            if (c.closed && c.pieces.size() > 1) {
+                for (size_t k = 0; k < c.pieces.size(); ++k)
+                    all_.push_back(Entrance{c.pieces[k].From(), ci, static_cast<uint32_t>(k), false});
+            } else {
+                all_.push_back(Entrance{Entry(c.pieces.front()), ci, 0, false});
+                if (!c.closed) all_.push_back(Entrance{c.pieces.back().To(), ci, 0, true});
+            }
+        }
+        Build();
+    }
+
+    // The nearest entrance of a contour that waits for nothing; false when none is left.
+    bool Nearest(const NcPoint& pos, Entrance& out) {
+        if (live_ * 4 < grid_.CellCount() && grid_.CellCount() > 1) Build();
+        long cx = grid_.CellX(pos.x), cy = grid_.CellY(pos.y);
+        long maxR = static_cast<long>(std::max(grid_.Nx(), grid_.Ny()));
+        bool found = false;
+        double bestD = std::numeric_limits<double>::infinity();
+        uint32_t bestIdx = 0;
+        for (long r = 0; r <= maxR; ++r) {
+            if (r > 0 && found) {
+                double reach = grid_.Reach(pos, cx, cy, r - 1);
+                if (bestD <= reach * reach) break;
+            }
+            for (long y = cy - r; y <= cy + r; ++y) {
+                if (y < 0 || y >= static_cast<long>(grid_.Ny())) continue;
+                bool edge = y == cy - r || y == cy + r;
+                for (long x = cx - r; x <= cx + r; x += edge ? 1 : 2 * r) {
+                    if (x >= 0 && x < static_cast<long>(grid_.Nx())) Visit(grid_.At(x, y), pos, found, bestD, bestIdx);
+                    if (r == 0) break;
+                }
+            }
+        }
+        if (!found) return false;
+        out = all_[bestIdx];
+        return true;
+    }
+
+    void Cut(size_t contour) {
+        size_t n = contours_[contour].closed && contours_[contour].pieces.size() > 1 ? contours_[contour].pieces.size()
+                   : contours_[contour].closed                                       ? 1
+                                                                                     : 2;
+        live_ -= std::min(live_, n);
+    }
+
+private:
+    void Build() {
+        std::vector<uint32_t> keep;
+        double minX = 0, minY = 0, maxX = 0, maxY = 0;  // the origin is inside: the tool starts there
+        for (uint32_t e = 0; e < all_.size(); ++e) {
+            if (cut_[all_[e].contour]) continue;
+            const NcPoint& p = all_[e].at;
+            minX = std::min(minX, p.x), minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x), maxY = std::max(maxY, p.y);
+            keep.push_back(e);
+        }
+        grid_ = Grid(minX, minY, maxX, maxY, keep.size());
+        for (uint32_t e : keep) grid_.At(grid_.CellX(all_[e].at.x), grid_.CellY(all_[e].at.y)).push_back(e);
+        live_ = keep.size();
+    }
+
+    void Visit(std::vector<uint32_t>& cell, const NcPoint& pos, bool& found, double& bestD, uint32_t& bestIdx) {
+        for (size_t k = 0; k < cell.size();) {
+            uint32_t e = cell[k];
+            const Entrance& en = all_[e];
+            if (cut_[en.contour]) {  // gone: taken out of the cell
+                cell[k] = cell.back();
+                cell.pop_back();
+                continue;
+            }
+            ++k;
+            if (waiting_[en.contour] > 0) continue;
+            double d = Dist2(pos, en.at);
+            if (d < bestD || (d == bestD && e < bestIdx)) {
+                bestD = d;
+                bestIdx = e;
+                found = true;
+            }
+        }
+    }
+
+    const std::vector<Contour>& contours_;
+    const std::vector<bool>& cut_;
+    const std::vector<size_t>& waiting_;
+    std::vector<Entrance> all_;
+    Grid grid_;
+    size_t live_ = 0;
+};
 }  // namespace
 
 std::vector<Piece> OrderShortest(std::vector<Piece> pieces, const NcWriter& writer) {
     std::vector<Contour> contours = Joiner(pieces, writer).Join();
+    std::vector<Piece>().swap(pieces);
     for (Contour& c : contours) Describe(c, writer);
 
-    // Which closed contours hold which: an outline waits for everything inside it.
+    // An outline waits for everything that lies inside it.
     size_t n = contours.size();
-    std::vector<size_t> closedIdx;
-    for (size_t i = 0; i < n; ++i)
-        if (contours[i].closed) closedIdx.push_back(i);
-    std::vector<std::vector<size_t>> holders(n);
+    std::vector<long> holder = Holders(contours);
     std::vector<size_t> waiting(n, 0);
-    for (size_t i = 0; i < n; ++i) {
-        for (size_t k : closedIdx) {
-            if (k == i || !Inside(contours[i], contours[k])) continue;
-            holders[i].push_back(k);
-            ++waiting[k];
-        }
-    }
+    for (long h : holder)
+        if (h >= 0) ++waiting[static_cast<size_t>(h)];
 
     std::vector<Piece> out;
-    out.reserve(pieces.size());
     std::vector<bool> cut(n, false);
+    Entrances entrances(contours, cut, waiting);
     NcPoint pos;
-    for (size_t done = 0; done < n; ++done) {
-        size_t best = n;
-        size_t bestPiece = 0;
-        bool bestReverse = false;
-        double bestD = std::numeric_limits<double>::infinity();
-        for (int pass = 0; pass < 2 && best == n; ++pass) {
-            for (size_t i = 0; i < n; ++i) {
-                if (cut[i] || (pass == 0 && waiting[i] > 0)) continue;
-                const Contour& c = contours[i];
-                if (c.closed && c.pieces.size() > 1) {
-                    for (size_t k = 0; k < c.pieces.size(); ++k) {
-                        double d = Dist2(pos, c.pieces[k].From());
-                        if (d < bestD) bestD = d, best = i, bestPiece = k, bestReverse = false;
-                    }
-                } else {
-                    double d = Dist2(pos, Entry(c.pieces.front()));
-                    if (d < bestD) bestD = d, best = i, bestPiece = 0, bestReverse = false;
-                    if (!c.closed) {
-                        d = Dist2(pos, c.pieces.back().To());
-                        if (d < bestD) bestD = d, best = i, bestPiece = 0, bestReverse = true;
-                    }
-                }
-            }
-            if (best == n && pass == 0) bestD = std::numeric_limits<double>::infinity();
-        }
-        if (best == n) break;  // not finite positions: nothing more can be measured
-        Contour& c = contours[best];
-        cut[best] = true;
-        for (size_t k : holders[best]) --waiting[k];
-        if (bestReverse) {
+    auto take = [&](size_t i, size_t first, bool reverse) {
+        Contour& c = contours[i];
+        cut[i] = true;
+        entrances.Cut(i);
+        if (holder[i] >= 0) --waiting[static_cast<size_t>(holder[i])];
+        if (reverse) {
             std::reverse(c.pieces.begin(), c.pieces.end());
             for (Piece& p : c.pieces) p.Reverse();
         }
-        std::rotate(c.pieces.begin(), c.pieces.begin() + static_cast<long>(bestPiece), c.pieces.end());
-        for (const Piece& p : c.pieces) out.push_back(p);
+        std::rotate(c.pieces.begin(), c.pieces.begin() + static_cast<long>(first), c.pieces.end());
+        out.insert(out.end(), c.pieces.begin(), c.pieces.end());
         const Piece& last = c.pieces.back();
         pos = last.kind == Piece::Kind::Circle || last.kind == Piece::Kind::Point ? Entry(last) : last.To();
+    };
+    for (;;) {
+        Entrance e;
+        if (entrances.Nearest(pos, e)) {
+            take(e.contour, e.piece, e.reverse);
+            continue;
+        }
+        // Contours that hold one another (the same outline twice): the first one left goes.
+        size_t next = n;
+        for (size_t i = 0; i < n && next == n; ++i)
+            if (!cut[i] && FiniteBox(contours[i]) && waiting[i] > 0) next = i;
+        if (next == n) break;
+        waiting[next] = 0;
     }
     // Pieces whose positions cannot be compared (not finite) keep their file order at the end.
     for (size_t i = 0; i < n; ++i)
-        if (!cut[i])
-            for (const Piece& p : contours[i].pieces) out.push_back(p);
+        if (!cut[i]) out.insert(out.end(), contours[i].pieces.begin(), contours[i].pieces.end());
     return out;
 }

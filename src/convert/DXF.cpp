@@ -92,6 +92,7 @@ void ConvertDrawing(const DxfOptions& options, const std::string& dxfPath, const
 
     PieceOptions pieceOptions;
     pieceOptions.tolerance = std::max(options.tolerance, kSmallestTolerance);
+    pieceOptions.maxPieces = options.maxPieces;
     LeftOutCounts counts;
     bool whole;
     if (options.order == DxfOrder::Shortest) {

@@ -25,6 +25,9 @@ struct DxfOptions {
     OutputFormat format = OutputFormat::Standard;
     DxfOrder order = DxfOrder::File;
     double tolerance = kDefaultDxfTolerance;  // "DXFToleranse": chord tolerance, drawing units
+    // A drawing that needs more lines, arcs and points than this is refused as damaged
+    // (arrays of nested inserts can multiply a small file beyond any program).
+    long long maxPieces = 10'000'000;
 };
 
 // "DXFFormat" of the section: "STANDARD" (the default) or "ESSI"; any other value is shown

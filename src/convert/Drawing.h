@@ -68,8 +68,9 @@ struct InsertEntity {
     DxfVector normal;
 };
 
-using DrawingEntity = std::variant<LineEntity, PointEntity, CircleEntity, ArcEntity, PolylineEntity,
-                                   EllipseEntity, SplineEntity, InsertEntity>;
+// std::monostate: the place of an entity that the reader could not make anything of.
+using DrawingEntity = std::variant<std::monostate, LineEntity, PointEntity, CircleEntity, ArcEntity,
+                                   PolylineEntity, EllipseEntity, SplineEntity, InsertEntity>;
 
 // Counts of left-out entities by type name, in the order the types were first met.
 struct LeftOutCounts {

@@ -9,7 +9,9 @@
 namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr int kMaxNesting = 16;
-constexpr int kMaxSplits = 22;  // deepest halving of a curve's parameter interval
+// The most pieces one curve may become: a curve that cannot meet the tolerance (a radius of
+// 1e30 against a tolerance of 0.01) ends in chords at this depth instead of running on.
+constexpr int kCurveBudget = 1 << 16;
 
 // A 3D affine map: x' = m[r][0] x + m[r][1] y + m[r][2] z + m[r][3].
 struct Affine {
@@ -132,6 +134,8 @@ private:
             std::visit([&](const auto& x) { One(x, t); }, e);
         }
     }
+
+    void One(const std::monostate&, const Affine&) {}
 
     void One(const LineEntity& e, const Affine& t) {
         Piece p;
@@ -362,15 +366,18 @@ private:
     // A smooth curve f(u), u from u0 to u1, as arcs and lines that stay within the tolerance.
     template <typename F>
     void Curve(const F& f, double u0, double u1, int parts) {
+        int maxDepth = 0;
+        while ((parts << (maxDepth + 1)) <= kCurveBudget) ++maxDepth;
         NcPoint prev = f(u0);
         for (int i = 1; i <= parts && !overflow_; ++i) {
             double u = i == parts ? u1 : u0 + (u1 - u0) * i / parts;
             NcPoint next = f(u);
-            Fit(f, u0 + (u1 - u0) * (i - 1) / parts, u, prev, next, 0);
+            Fit(f, u0 + (u1 - u0) * (i - 1) / parts, u, prev, next, maxDepth);
             prev = next;
         }
     }
 
+    // depth: how many more halvings the interval may take.
     template <typename F>
     void Fit(const F& f, double ua, double ub, const NcPoint& pa, const NcPoint& pb, int depth) {
         if (overflow_) return;
@@ -379,7 +386,7 @@ private:
         NcPoint pm = f(um);
         NcPoint samples[7];
         for (int k = 1; k <= 7; ++k) samples[k - 1] = k == 4 ? pm : f(ua + (ub - ua) * k / 8);
-        bool last = depth >= kMaxSplits;
+        bool last = depth <= 0;
         // A line when every sample lies within the tolerance of the chord.
         double dx = pb.x - pa.x, dy = pb.y - pa.y;
         double len = std::hypot(dx, dy);
@@ -422,8 +429,8 @@ private:
                 return;
             }
         }
-        Fit(f, ua, um, pa, pm, depth + 1);
-        Fit(f, um, ub, pm, pb, depth + 1);
+        Fit(f, ua, um, pa, pm, depth - 1);
+        Fit(f, um, ub, pm, pb, depth - 1);
     }
 
     const Drawing& drawing_;

@@ -24,9 +24,11 @@ struct Piece {
 
 using PieceSink = std::function<void(const Piece&)>;
 
+inline constexpr long long kDefaultMaxPieces = 10'000'000;
+
 struct PieceOptions {
     double tolerance = 0.01;            // chord tolerance of the approximations
-    long long maxPieces = 50'000'000;   // a drawing that needs more is refused
+    long long maxPieces = kDefaultMaxPieces;  // a drawing that needs more is refused
 };
 
 // Hands every piece of the drawing to the sink in file order and counts what is left out

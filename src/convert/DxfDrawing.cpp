@@ -18,12 +18,45 @@ constexpr size_t kMaxSplinePoints = 200000;
 
 enum class Kind { Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Vertex, Seqend, Spline, Insert, End };
 
-// What the library's callbacks for one entity need beyond what the library reads itself.
+constexpr size_t kNoSlot = static_cast<size_t>(-1);
+
+// What the library's callbacks for one entity need beyond what the library reads itself: where
+// the entity goes (its place in file order is kept for it), its flags, and the vertices of a
+// light-weight polyline.
 struct EntityNote {
     Kind kind = Kind::End;
     std::vector<DrawingEntity>* container = nullptr;
+    size_t slot = kNoSlot;
     int flags = 0;
     std::vector<PolylineVertex> lwVertices;
+};
+
+bool Flat(Kind k) { return k == Kind::Line || k == Kind::Point || k == Kind::Circle || k == Kind::Arc; }
+
+// The values of a flat entity (LINE, POINT, CIRCLE, ARC), read here rather than by the library:
+// the library reads every number through a string stream, about a microsecond each, and these
+// entities make up the bulk of a big drawing.
+struct FlatValues {
+    double v[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // 10 20 30 11 21 31 40 50 51 210 220 230
+    static int Index(int code) {
+        switch (code) {
+            case 10: return 0;
+            case 20: return 1;
+            case 30: return 2;
+            case 11: return 3;
+            case 21: return 4;
+            case 31: return 5;
+            case 40: return 6;
+            case 50: return 7;
+            case 51: return 8;
+            case 210: return 9;
+            case 220: return 10;
+            case 230: return 11;
+            default: return -1;
+        }
+    }
+    NcPoint P(int i) const { return NcPoint{v[i], v[i + 1], v[i + 2]}; }
+    DxfVector Normal() const { return DxfVector{v[9], v[10], v[11]}; }
 };
 
 int IntValue(std::string_view s) {
@@ -140,10 +173,17 @@ private:
         name_ = std::move(name);
         groups_.clear();
         note_ = EntityNote{};
+        flat_ = FlatValues{};
         if (!KindOf(name_, note_.kind)) note_.kind = Kind::End;
     }
 
     void Gather(const DxfGroup& g) {
+        if (Flat(note_.kind)) {
+            int i = FlatValues::Index(g.code);
+            if (i >= 0) flat_.v[i] = DxfNumber(g.value);
+            else if (g.code == 67) paperSpace_ = IntValue(g.value) != 0;
+            return;
+        }
         // The vertices of a light-weight polyline are read here: a drawing may hold millions.
         if (note_.kind == Kind::LwPolyline) {
             auto& v = note_.lwVertices;
@@ -192,6 +232,14 @@ private:
         }
         switch (note_.kind) {
             case Kind::End: LeftOut().Add(name_); return;
+            case Kind::Line: note_.container->push_back(LineEntity{flat_.P(0), flat_.P(3)}); return;
+            case Kind::Point: note_.container->push_back(PointEntity{flat_.P(0)}); return;
+            case Kind::Circle:
+                note_.container->push_back(CircleEntity{flat_.P(0), flat_.v[6], flat_.Normal()});
+                return;
+            case Kind::Arc:
+                note_.container->push_back(ArcEntity{flat_.P(0), flat_.v[6], flat_.v[7], flat_.v[8], flat_.Normal()});
+                return;
             case Kind::Polyline:
                 if (note_.flags & (16 | 64)) {  // polygon and polyface meshes are surfaces
                     LeftOut().Add(name_);
@@ -212,7 +260,15 @@ private:
     void Emit() {
         feed_.Pair(0, name_);
         for (const DxfGroup& g : groups_) feed_.Group(g);
+        KeepPlace();
         notes_.push_back(std::move(note_));
+    }
+
+    // The library's entity takes this place in its container when the library has read it.
+    void KeepPlace() {
+        if (note_.kind == Kind::Vertex || note_.kind == Kind::Seqend || !note_.container) return;
+        note_.slot = note_.container->size();
+        note_.container->emplace_back();
     }
 
     void StartBlock() {
@@ -272,6 +328,7 @@ private:
         feed_.Int(74, static_cast<int>(fit));
         for (const DxfGroup& g : groups_)
             if (g.code != 72 && g.code != 73 && g.code != 74) feed_.Group(g);
+        KeepPlace();
         notes_.push_back(std::move(note_));
         return true;
     }
@@ -290,6 +347,7 @@ private:
     std::string name_;
     std::vector<DxfGroup> groups_;
     EntityNote note_;
+    FlatValues flat_;
     DrawingBlock* block_ = nullptr;
     DrawingBlock scratch_;
 };
@@ -311,16 +369,6 @@ public:
         if (next_ < notes_.size()) current_ = next_++;
     }
 
-    void addLine(const DL_LineData& d) override {
-        Add(LineEntity{NcPoint{d.x1, d.y1, d.z1}, NcPoint{d.x2, d.y2, d.z2}});
-    }
-    void addPoint(const DL_PointData& d) override { Add(PointEntity{NcPoint{d.x, d.y, d.z}}); }
-    void addCircle(const DL_CircleData& d) override {
-        Add(CircleEntity{NcPoint{d.cx, d.cy, d.cz}, d.radius, Normal(*this)});
-    }
-    void addArc(const DL_ArcData& d) override {
-        Add(ArcEntity{NcPoint{d.cx, d.cy, d.cz}, d.radius, d.angle1, d.angle2, Normal(*this)});
-    }
     void addEllipse(const DL_EllipseData& d) override {
         Add(EllipseEntity{NcPoint{d.cx, d.cy, d.cz}, NcPoint{d.mx, d.my, d.mz}, d.ratio, d.angle1, d.angle2,
                           Normal(*this)});
@@ -344,7 +392,7 @@ public:
             for (auto& v : p.vertices) v.z = p.elevation;
         }
         open_ = std::move(p);
-        openContainer_ = note->container;
+        openNote_ = note;
         spline_.reset();
     }
     void addVertex(const DL_VertexData& d) override {
@@ -361,7 +409,7 @@ public:
         spline_ = SplineEntity{};
         spline_->degree = static_cast<int>(d.degree);
         spline_->closed = (d.flags & 1) || (d.flags & 2);
-        openContainer_ = note->container;
+        openNote_ = note;
     }
     void addControlPoint(const DL_ControlPointData& d) override {
         if (!spline_) return;
@@ -379,18 +427,20 @@ public:
     void endSequence() override { FinishOpen(); }
 
     void FinishOpen() {
-        if (open_ && openContainer_) openContainer_->push_back(std::move(*open_));
-        if (spline_ && openContainer_) openContainer_->push_back(std::move(*spline_));
+        if (open_ && openNote_) Place(*openNote_, std::move(*open_));
+        if (spline_ && openNote_) Place(*openNote_, std::move(*spline_));
         open_.reset();
         spline_.reset();
-        openContainer_ = nullptr;
+        openNote_ = nullptr;
     }
 
 private:
     EntityNote* Closing() { return closing_ < notes_.size() ? &notes_[closing_] : nullptr; }
     void Add(DrawingEntity e) {
-        EntityNote* note = Closing();
-        if (note && note->container) note->container->push_back(std::move(e));
+        if (EntityNote* note = Closing()) Place(*note, std::move(e));
+    }
+    static void Place(const EntityNote& note, DrawingEntity e) {
+        if (note.container && note.slot < note.container->size()) (*note.container)[note.slot] = std::move(e);
     }
 
     std::vector<EntityNote>& notes_;
@@ -399,7 +449,7 @@ private:
     size_t closing_ = static_cast<size_t>(-1);
     std::optional<PolylineEntity> open_;
     std::optional<SplineEntity> spline_;
-    std::vector<DrawingEntity>* openContainer_ = nullptr;
+    const EntityNote* openNote_ = nullptr;
 };
 }  // namespace
 
