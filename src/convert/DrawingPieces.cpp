@@ -282,12 +282,7 @@ private:
         const auto& cp = e.controlPoints;
         int p = std::clamp(e.degree, 1, 10);
         size_t n = cp.size();
-        if (n < 2) {
-            // A spline given by its fit points alone: the points joined by lines.
-            const auto& fp = e.fitPoints;
-            for (size_t i = 0; i + 1 < fp.size() && !overflow_; ++i) One(LineEntity{fp[i], fp[i + 1]}, t);
-            return;
-        }
+        if (n < 2) return FitPointCurve(e, t);
         if (n < static_cast<size_t>(p) + 1) p = static_cast<int>(n) - 1;
         std::vector<double> knots = e.knots;
         bool valid = knots.size() == n + p + 1 && std::all_of(knots.begin(), knots.end(), [](double k) { return std::isfinite(k); });
@@ -331,6 +326,59 @@ private:
         // Each knot span is a polynomial piece of its own.
         for (size_t i = static_cast<size_t>(p); i < n && !overflow_; ++i)
             if (knots[i + 1] > knots[i]) Curve(eval, knots[i], knots[i + 1], 2);
+    }
+
+    // A spline given by its fit points alone: the natural cubic spline through them, its
+    // parameter the length along the chords.
+    void FitPointCurve(const SplineEntity& e, const Affine& t) {
+        std::vector<NcPoint> p;
+        for (const NcPoint& q : e.fitPoints)
+            if (Finite(q) && (p.empty() || Length(NcPoint{q.x - p.back().x, q.y - p.back().y, q.z - p.back().z}) > 0))
+                p.push_back(q);
+        if (e.closed && p.size() > 2 && Length(NcPoint{p[0].x - p.back().x, p[0].y - p.back().y, p[0].z - p.back().z}) > 0)
+            p.push_back(p[0]);
+        size_t n = p.size();
+        if (n < 2) return;
+        std::vector<double> u(n, 0);
+        for (size_t i = 1; i < n; ++i)
+            u[i] = u[i - 1] + Length(NcPoint{p[i].x - p[i - 1].x, p[i].y - p[i - 1].y, p[i].z - p[i - 1].z});
+        // Second derivatives, natural ends: a tridiagonal system per coordinate.
+        std::vector<NcPoint> m(n);
+        if (n > 2) {
+            std::vector<double> diag(n, 0), rhsX(n, 0), rhsY(n, 0), rhsZ(n, 0), upper(n, 0);
+            for (size_t i = 1; i + 1 < n; ++i) {
+                double h0 = u[i] - u[i - 1], h1 = u[i + 1] - u[i];
+                diag[i] = (h0 + h1) / 3;
+                upper[i] = h1 / 6;
+                rhsX[i] = (p[i + 1].x - p[i].x) / h1 - (p[i].x - p[i - 1].x) / h0;
+                rhsY[i] = (p[i + 1].y - p[i].y) / h1 - (p[i].y - p[i - 1].y) / h0;
+                rhsZ[i] = (p[i + 1].z - p[i].z) / h1 - (p[i].z - p[i - 1].z) / h0;
+            }
+            for (size_t i = 2; i + 1 < n; ++i) {  // forward elimination; the lower band is h0 / 6
+                double w = ((u[i] - u[i - 1]) / 6) / diag[i - 1];
+                diag[i] -= w * upper[i - 1];
+                rhsX[i] -= w * rhsX[i - 1];
+                rhsY[i] -= w * rhsY[i - 1];
+                rhsZ[i] -= w * rhsZ[i - 1];
+            }
+            for (size_t i = n - 2; i >= 1; --i) {
+                m[i].x = (rhsX[i] - upper[i] * m[i + 1].x) / diag[i];
+                m[i].y = (rhsY[i] - upper[i] * m[i + 1].y) / diag[i];
+                m[i].z = (rhsZ[i] - upper[i] * m[i + 1].z) / diag[i];
+                if (i == 1) break;
+            }
+        }
+        for (size_t i = 0; i + 1 < n && !overflow_; ++i) {
+            double h = u[i + 1] - u[i];
+            auto f = [&](double v) {
+                double a = (u[i + 1] - v) / h, b = (v - u[i]) / h;
+                double ca = (a * a * a - a) * h * h / 6, cb = (b * b * b - b) * h * h / 6;
+                return t.Apply(NcPoint{a * p[i].x + b * p[i + 1].x + ca * m[i].x + cb * m[i + 1].x,
+                                       a * p[i].y + b * p[i + 1].y + ca * m[i].y + cb * m[i + 1].y,
+                                       a * p[i].z + b * p[i + 1].z + ca * m[i].z + cb * m[i + 1].z});
+            };
+            Curve(f, u[i], u[i + 1], 1);
+        }
     }
 
     void One(const InsertEntity& e, const Affine& parent) {

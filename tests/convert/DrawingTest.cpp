@@ -364,6 +364,20 @@ TEST(DrawingCurves, EllipseAndSplineWithinTheTolerance) {
     ExpectNear(pieces.front().From(), 0, 0);
     ExpectNear(pieces.back().To(), 2, 0);
     for (const Piece& p : pieces) EXPECT_NEAR(p.To().y, 2 * p.To().x - p.To().x * p.To().x, 1e-9);
+
+    // Fit points alone: a smooth curve through every one of them, starting and ending on them.
+    std::string fit = G(0, "SPLINE") + G(70, "8") + G(71, "3") + G(74, "5");
+    for (double x : {0.0, 1.0, 2.0, 3.0, 4.0}) fit += G(11, x) + G(21, std::sin(x)) + G(31, 0.0);
+    pieces = PiecesOf(Dxf(fit), nullptr, 0.001);
+    ASSERT_GT(pieces.size(), 4u);
+    ExpectNear(pieces.front().From(), 0, 0);
+    ExpectNear(pieces.back().To(), 4, std::sin(4.0));
+    for (double x : {1.0, 2.0, 3.0}) {
+        bool through = false;
+        for (const Piece& p : pieces) through = through || std::hypot(p.To().x - x, p.To().y - std::sin(x)) < 1e-9;
+        EXPECT_TRUE(through) << x;
+    }
+    for (const Piece& p : pieces) EXPECT_NEAR(p.To().y, std::sin(p.To().x), 0.05);
 }
 
 // ------------------------------------------------------------------------ order of cutting
