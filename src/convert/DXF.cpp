@@ -119,11 +119,15 @@ std::string LeftOutText(const LeftOutCounts& counts) {
     if (counts.Empty()) return std::string();
     auto list = counts.counts;
     std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    // A damaged file can name thousands of types: the most frequent are told, the rest hinted.
+    constexpr size_t kTypesTold = 12;
+    constexpr size_t kNameLength = 40;
     std::string text = kLeftOutText;
-    for (size_t i = 0; i < list.size(); ++i) {
+    for (size_t i = 0; i < list.size() && i < kTypesTold; ++i) {
         if (i > 0) text += ", ";
-        text += std::to_string(list[i].second) + " " + list[i].first;
+        text += std::to_string(list[i].second) + " " + list[i].first.substr(0, kNameLength);
     }
+    if (list.size() > kTypesTold) text += ", ...";
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -78,6 +79,9 @@ struct LeftOutCounts {
     void Add(std::string_view type, long long n = 1);
     void Add(const LeftOutCounts& other, long long times = 1);
     bool Empty() const { return counts.empty(); }
+
+private:
+    std::unordered_map<std::string, size_t> index_;
 };
 
 struct DrawingBlock {

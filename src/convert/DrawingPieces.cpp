@@ -440,7 +440,9 @@ private:
         double len = std::hypot(dx, dy);
         bool lineFits = true;
         for (const NcPoint& q : samples) {
-            double d = len > 0 ? std::fabs((q.x - pa.x) * dy - (q.y - pa.y) * dx) / len : std::hypot(q.x - pa.x, q.y - pa.y);
+            // Distance to the chord itself: a curve that turns back past an end is no line.
+            double s = len > 0 ? std::clamp(((q.x - pa.x) * dx + (q.y - pa.y) * dy) / (len * len), 0.0, 1.0) : 0;
+            double d = std::hypot(q.x - (pa.x + s * dx), q.y - (pa.y + s * dy));
             if (!(d <= tolerance_)) lineFits = false;
         }
         if (lineFits || last) {

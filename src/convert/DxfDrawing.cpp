@@ -454,12 +454,9 @@ private:
 }  // namespace
 
 void LeftOutCounts::Add(std::string_view type, long long n) {
-    for (auto& [name, count] : counts)
-        if (name == type) {
-            count += n;
-            return;
-        }
-    counts.emplace_back(std::string(type), n);
+    auto [it, fresh] = index_.try_emplace(std::string(type), counts.size());
+    if (fresh) counts.emplace_back(std::string(type), n);
+    else counts[it->second].second += n;
 }
 
 void LeftOutCounts::Add(const LeftOutCounts& other, long long times) {

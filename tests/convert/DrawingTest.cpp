@@ -19,10 +19,9 @@
 
 namespace {
 std::string Num(double v) {
-    std::ostringstream s;
-    s.precision(17);
-    s << v;
-    return s.str();
+    std::string s;
+    AppendExactNumber(s, v);
+    return s;
 }
 std::string G(int code, const std::string& value) { return std::to_string(code) + "\r\n" + value + "\r\n"; }
 std::string G(int code, double value) { return G(code, Num(value)); }
@@ -422,6 +421,13 @@ TEST(DrawingRead, NotADrawingPaperSpaceAndLeftOutEntities) {
     EXPECT_EQ(c.leftOut,
               "Tegningen har elementer som ikke er tatt med: 2 TEXT, 1 HATCH, 1 MTEXT, 1 POLYLINE, 1 ACAD_TABLE");
     EXPECT_EQ(Convert(Dxf(LineE(0, 0, 1, 0))).leftOut, "");
+
+    // A damaged file full of odd names: the twelve most frequent are told, the rest hinted.
+    std::string odd;
+    for (int i = 0; i < 20; ++i) odd += G(0, "X" + std::to_string(i)) + (i == 7 ? G(0, "X7") : "");
+    std::string told = Convert(Dxf(odd)).leftOut;
+    EXPECT_EQ(told.substr(0, 56), "Tegningen har elementer som ikke er tatt med: 2 X7, 1 X0");
+    EXPECT_EQ(told.substr(told.size() - 17), "1 X10, 1 X11, ...");
 }
 
 TEST(DrawingRead, BinaryFormsReadAsTheTextForm) {
