@@ -401,6 +401,8 @@ private:
         stack_.push_back(e.block);
         for (int row = 0; row < rows && !overflow_; ++row) {
             for (int col = 0; col < cols && !overflow_; ++col) {
+                // Every placed copy counts, so that an array of empty blocks cannot run on.
+                if (++count_ > options_.maxPieces) overflow_ = true;
                 double ox = col * cs, oy = row * rs;
                 Affine place = Translate(e.at.x + c * ox - s * oy, e.at.y + s * ox + c * oy, e.at.z);
                 Affine t = ocs * place * local;

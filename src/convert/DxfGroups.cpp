@@ -77,6 +77,8 @@ DxfGroupReader::DxfGroupReader(std::string_view bytes) : bytes_(bytes) {
         pos_ = kBinarySentinel.size();
         // The first group is (0, "SECTION"): two zero bytes before the name mean two-byte codes.
         wideCodes_ = bytes_.size() >= pos_ + 2 && bytes_[pos_] == 0 && bytes_[pos_ + 1] == 0;
+    } else if (bytes_.substr(0, 3) == "\xEF\xBB\xBF") {
+        pos_ = 3;  // a text file saved with a byte order mark
     }
 }
 

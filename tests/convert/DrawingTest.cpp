@@ -306,6 +306,17 @@ TEST(DrawingBlocks, MissingAndSelfInsertingBlocksAreReported) {
                            &counts);
     EXPECT_EQ(pieces.size(), 1u);
     EXPECT_EQ(LeftOutText(counts), "Tegningen har elementer som ikke er tatt med: 2 INSERT, 2 TEXT");
+
+    // Arrays in arrays beyond any program (here 30000^2 copies of 30000^2): refused, and fast.
+    std::string huge = BlockE("E", 0, 0, "") + BlockE("F", 0, 0, InsertE("E", 0, 0, 1, 1, 0, 30000, 30000, 1, 1));
+    DxfOptions o;
+    o.maxPieces = 1000000;
+    TempDir dir;
+    WriteFileBytes(dir.File("H.DXF"), Dxf(InsertE("F", 0, 0, 1, 1, 0, 30000, 30000, 1, 1), huge));
+    bool ok = true;
+    ConvertDrawing(o, dir.Dnc("H.DXF"), dir.Dnc("H.NC"), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("H.NC")));
 }
 
 TEST(DrawingExtrusion, UpsideDownEntitiesAreMirrored) {
@@ -421,6 +432,7 @@ TEST(DrawingRead, NotADrawingPaperSpaceAndLeftOutEntities) {
     EXPECT_EQ(c.leftOut,
               "Tegningen har elementer som ikke er tatt med: 2 TEXT, 1 HATCH, 1 MTEXT, 1 POLYLINE, 1 ACAD_TABLE");
     EXPECT_EQ(Convert(Dxf(LineE(0, 0, 1, 0))).leftOut, "");
+    EXPECT_EQ(Convert("\xEF\xBB\xBF" + Dxf(LineE(0, 0, 1, 0))).text, "%\r\nN0010 G01 X1.000\r\nN0020 M30\r\n%\r\n");
 
     // A damaged file full of odd names: the twelve most frequent are told, the rest hinted.
     std::string odd;
