@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.order = data[0] & 1 ? DxfOrder::Shortest : DxfOrder::File;
     static const double tolerances[] = {0.01, 0.5, 0.0001, 3};
     options.tolerance = tolerances[(data[0] >> 1) & 3];
-    options.maxPieces = 100000;  // a run stays within the fuzzer's time and memory
+    options.maxPieces = 50000;  // a run stays within the fuzzer's time and memory
     {
         std::ofstream f(in, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));

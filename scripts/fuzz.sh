@@ -57,7 +57,7 @@ for t in "${targets[@]}"; do
   "seed_$t" "$OUT/seeds/$t"
   echo "fuzz.sh: built $OUT/$t"
   if [ "$SECONDS_EACH" -gt 0 ]; then
-    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=25 -rss_limit_mb=2048 \
       -artifact_prefix="$OUT/$t-" "$OUT/corpus/$t" "$OUT/seeds/$t"
   fi
 done

@@ -9,8 +9,6 @@
 #include <unordered_map>
 
 namespace {
-// Larger than any writer's same-point distance: ends that may meet fall into neighbouring cells.
-constexpr double kCell = 0.1;
 
 struct Contour {
     std::vector<Piece> pieces;
@@ -41,8 +39,9 @@ struct CellHash {
     }
 };
 
-bool CellOf(const NcPoint& p, CellKey& key) {
-    double fx = std::floor(p.x / kCell), fy = std::floor(p.y / kCell);
+// Cells as wide as the writer's same-point reach: ends that meet lie in neighbouring cells.
+bool CellOf(const NcPoint& p, double cell, CellKey& key) {
+    double fx = std::floor(p.x / cell), fy = std::floor(p.y / cell);
     if (!(std::fabs(fx) < 1e15) || !(std::fabs(fy) < 1e15)) return false;
     key = CellKey{static_cast<int64_t>(fx), static_cast<int64_t>(fy)};
     return true;
@@ -51,6 +50,7 @@ bool CellOf(const NcPoint& p, CellKey& key) {
 class Joiner {
 public:
     Joiner(const std::vector<Piece>& pieces, const NcWriter& writer) : pieces_(pieces), writer_(writer) {
+        cell_ = std::max(writer.SamePointReach(), 1e-9);
         used_.assign(pieces.size(), false);
         for (size_t i = 0; i < pieces.size(); ++i) {
             if (!Chainable(pieces[i])) continue;
@@ -87,37 +87,51 @@ private:
 
     void Insert(const NcPoint& p, size_t i) {
         CellKey k;
-        if (CellOf(p, k)) cells_[k].push_back(i);
+        if (CellOf(p, cell_, k)) cells_[k].push_back(i);
     }
 
     // An unused piece with an end at p, turned so that it starts at p (forward) or ends at p.
+    // Where several meet, the one first in the file goes on (the drawing's own order wins at a
+    // junction); a crowded point is settled among the first few that fit.
     bool Take(const NcPoint& p, bool forward, Piece& out) {
+        constexpr int kEnough = 64;
         CellKey k;
-        if (!CellOf(p, k)) return false;
-        for (int64_t dx = -1; dx <= 1; ++dx) {
-            for (int64_t dy = -1; dy <= 1; ++dy) {
+        if (!CellOf(p, cell_, k)) return false;
+        size_t best = pieces_.size();
+        bool bestReversed = false;
+        int fitting = 0;
+        for (int64_t dx = -1; dx <= 1 && fitting < kEnough; ++dx) {
+            for (int64_t dy = -1; dy <= 1 && fitting < kEnough; ++dy) {
                 auto it = cells_.find(CellKey{k.x + dx, k.y + dy});
                 if (it == cells_.end()) continue;
-                for (size_t j : it->second) {
-                    if (used_[j]) continue;
-                    Piece q = pieces_[j];
-                    bool fits = writer_.SamePoint(p, forward ? q.From() : q.To());
-                    if (!fits && writer_.SamePoint(p, forward ? q.To() : q.From())) {
-                        q.Reverse();
-                        fits = true;
+                auto& cell = it->second;
+                for (size_t c = 0; c < cell.size() && fitting < kEnough;) {
+                    size_t j = cell[c];
+                    if (used_[j]) {  // taken already: out of the cell, so crowded cells stay quick
+                        cell[c] = cell.back();
+                        cell.pop_back();
+                        continue;
                     }
-                    if (!fits) continue;
-                    used_[j] = true;
-                    out = q;
-                    return true;
+                    ++c;
+                    const Piece& q = pieces_[j];
+                    bool straight = writer_.SamePoint(p, forward ? q.From() : q.To());
+                    bool reversed = !straight && writer_.SamePoint(p, forward ? q.To() : q.From());
+                    if (!straight && !reversed) continue;
+                    ++fitting;
+                    if (j < best) best = j, bestReversed = reversed;
                 }
             }
         }
-        return false;
+        if (best == pieces_.size()) return false;
+        used_[best] = true;
+        out = pieces_[best];
+        if (bestReversed) out.Reverse();
+        return true;
     }
 
     const std::vector<Piece>& pieces_;
     const NcWriter& writer_;
+    double cell_ = 0.1;
     std::vector<bool> used_;
     std::unordered_map<CellKey, std::vector<size_t>, CellHash> cells_;
 };

@@ -259,6 +259,8 @@ void StandardWriter::WritePointEntity(const NcPoint& at) {
 
 bool StandardWriter::SamePoint(const NcPoint& a, const NcPoint& b) const { return Coincide(a, b); }
 
+double StandardWriter::SamePointReach() const { return kTolerance; }
+
 void StandardWriter::WriteCircleEntity(const NcPoint& centre, double radius) {
     if (!ok_ || !*ok_) return;
     double d = std::hypot(pos_.x - centre.x, pos_.y - centre.y);

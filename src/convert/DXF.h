@@ -72,6 +72,7 @@ public:
     void EndOutput(bool& ok) override;
     NcPoint CurrentPosition() const override { return pos_; }
     bool SamePoint(const NcPoint& a, const NcPoint& b) const override;
+    double SamePointReach() const override;
 
 private:
     void BlockNumber(std::string& line);

@@ -26,6 +26,8 @@ bool EssiWriter::Same(double ax, double ay, double bx, double by) const {
     return std::fabs(ax - bx) + std::fabs(ay - by) < kEssiTolerance;
 }
 
+double EssiWriter::SamePointReach() const { return kEssiTolerance; }
+
 void EssiWriter::Statement(const std::string& text) { WriteTextLine(file_, text, *ok_); }
 
 void EssiWriter::BeginOutput(const std::string& ncPath, bool& ok) {

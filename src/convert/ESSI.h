@@ -20,6 +20,7 @@ public:
     void EndOutput(bool& ok) override;
     NcPoint CurrentPosition() const override { return NcPoint{x_, y_, 0}; }
     bool SamePoint(const NcPoint& a, const NcPoint& b) const override { return Same(a.x, a.y, b.x, b.y); }
+    double SamePointReach() const override;
 
 private:
     bool Same(double ax, double ay, double bx, double by) const;

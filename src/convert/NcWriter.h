@@ -29,4 +29,6 @@ public:
     virtual NcPoint CurrentPosition() const = 0;
     // The writer's own rule for two points that need no move between them.
     virtual bool SamePoint(const NcPoint& a, const NcPoint& b) const = 0;
+    // No two points farther apart than this in any one axis are the same point.
+    virtual double SamePointReach() const = 0;
 };
