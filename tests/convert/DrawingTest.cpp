@@ -412,6 +412,12 @@ TEST(CuttingOrder, ShortestJoinsContoursAndCutsHolesFirst) {
     EXPECT_EQ(Count(Convert(Dxf(gap), shortest).text, "\r\n5\r\n"), 0);
     shortest.format = OutputFormat::Standard;
     EXPECT_EQ(Count(Convert(Dxf(gap), shortest).text, "G00"), 1);
+
+    // Five hundred copies of a square on top of one another: every side is cut, none lost.
+    std::string square = BlockE("SQ", 0, 0, LineE(0, 0, 5, 0) + LineE(5, 0, 5, 5) + LineE(5, 5, 0, 5) + LineE(0, 5, 0, 0));
+    Converted stack = Convert(Dxf(InsertE("SQ", 1, 1, 1, 1, 0, 25, 20, 0, 0), square), shortest);
+    ASSERT_TRUE(stack.ok);
+    EXPECT_EQ(Count(stack.text, "\r\nN"), 2000 + 1 + 1);  // the sides, one rapid, M30
 }
 
 // ------------------------------------------------------------------------ reading
