@@ -253,8 +253,9 @@ private:
                 return;
             default: break;
         }
+        bool light = note_.kind == Kind::LwPolyline;
         Emit();
-        if (note_.kind == Kind::LwPolyline) feed_.Int(90, 0);  // the vertices travel in the note
+        if (light) feed_.Int(90, 0);  // the vertices travel in the note
     }
 
     void Emit() {
