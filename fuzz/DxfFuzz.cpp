@@ -1,5 +1,7 @@
-// Fuzz target: any bytes as a drawing, converted with both writers. A conversion either fails
-// (and leaves no program) or writes a whole program whose every number is finite.
+// Fuzz target: any bytes as a drawing (text or binary DXF, read through the DXF library),
+// converted with both writers in both orders of cutting. The first byte chooses the order and
+// the chord tolerance; the rest is the file. A conversion either fails (and leaves no program)
+// or writes a whole program whose every number is finite.
 #include <unistd.h>
 
 #include <cmath>
@@ -53,16 +55,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
     const std::string in = g_dir + "/IN.DXF";
     const std::string out = g_dir + "/IN.NC";
+    DxfOptions options;
+    options.order = data[0] & 1 ? DxfOrder::Shortest : DxfOrder::File;
+    static const double tolerances[] = {0.01, 0.5, 0.0001, 3};
+    options.tolerance = tolerances[(data[0] >> 1) & 3];
+    options.maxPieces = 50000;  // a run stays within the fuzzer's time and memory
     {
         std::ofstream f(in, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        f.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
     }
     for (OutputFormat format : {OutputFormat::Standard, OutputFormat::Essi}) {
         std::remove(out.c_str());
         bool ok = false;
-        ConvertDxfToNcAs(format, NativeToDncPath(in), NativeToDncPath(out), ok);
+        options.format = format;
+        std::string leftOut;
+        ConvertDrawing(options, NativeToDncPath(in), NativeToDncPath(out), ok, &leftOut);
+        Check(ok || leftOut.empty(), "a failed conversion reported left-out entities");
         std::ifstream r(out, std::ios::binary);
         if (!ok) {
             Check(!r, "a failed conversion left a program");

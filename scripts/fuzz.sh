@@ -16,18 +16,29 @@ fi
 
 sources_for() {
   case "$1" in
-    DxfFuzz) echo src/settings/*.cpp src/convert/DXF.cpp src/convert/ESSI.cpp ;;
+    # The DXF library runs inside the target as Debian ships it (libdxflib-dev, not instrumented).
+    DxfFuzz) echo src/settings/*.cpp src/convert/DXF.cpp src/convert/ESSI.cpp src/convert/DxfGroups.cpp \
+                  src/convert/DxfDrawing.cpp src/convert/DrawingPieces.cpp src/convert/ContourOrder.cpp \
+                  /usr/lib/x86_64-linux-gnu/libdxflib.a ;;
     RtfFuzz) echo src/document/RichText.cpp ;;
     *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
   esac
 }
 
 seed_DxfFuzz() {
+  # The first byte of every seed chooses the order of cutting and the tolerance.
   local d=$1
-  printf '  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n0.0\r\n 20\r\n0.0\r\n 30\r\n0.0\r\n 11\r\n10.0\r\n 21\r\n0.0\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/line.dxf"
-  printf '  0\r\nCIRCLE\r\n 10\r\n20.0\r\n 20\r\n5.0\r\n 30\r\n0.0\r\n 40\r\n5.0\r\n  0\r\nEOF\r\n' > "$d/circle.dxf"
-  printf '  0\nARC\n100\nAcDbCircle\n 10\n5.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n100\nAcDbArc\n 50\n0.0\n 51\n90.0\n  0\nline\n 10\n10\n 20\n0\n 11\n1e308\n 21\n-0,5\n  0\nEOF\n' > "$d/arc.dxf"
-  printf '  0\r\nLINE\r\n 10\r\n1\r\n 30\r\n2\r\n 11\r\n3\r\n  0\r\nCIRCLE\r\n 10\r\n3\r\n 20\r\n0\r\n 40\r\n3\r\n  0\r\nARC\r\n 10\r\n0\r\n 40\r\n2\r\n 50\r\n180\r\n 51\r\n0\r\n' > "$d/mixed.dxf"
+  printf '\000  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n0.0\r\n 20\r\n0.0\r\n 30\r\n0.0\r\n 11\r\n10.0\r\n 21\r\n0.0\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/line.dxf"
+  printf '\001  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nCIRCLE\r\n 10\r\n20.0\r\n 20\r\n5.0\r\n 30\r\n0.0\r\n 40\r\n5.0\r\n  0\r\nPOINT\r\n 10\r\n1\r\n 20\r\n2\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/circle.dxf"
+  printf '\002  0\nSECTION\n  2\nENTITIES\n  0\nARC\n100\nAcDbCircle\n 10\n5.0\n 20\n0.0\n 30\n0.0\n 40\n5.0\n100\nAcDbArc\n 50\n0.0\n 51\n90.0\n210\n0\n220\n0\n230\n-1\n  0\nline\n 10\n10\n 20\n0\n 11\n1e308\n 21\n-0,5\n  0\nENDSEC\n  0\nEOF\n' > "$d/arc.dxf"
+  printf '\003  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLWPOLYLINE\r\n 90\r\n4\r\n 70\r\n1\r\n 10\r\n0\r\n 20\r\n0\r\n 42\r\n1\r\n 10\r\n10\r\n 20\r\n0\r\n 10\r\n10\r\n 20\r\n10\r\n 42\r\n-0.5\r\n 10\r\n0\r\n 20\r\n10\r\n  0\r\nPOLYLINE\r\n 70\r\n1\r\n  0\r\nVERTEX\r\n 10\r\n1\r\n 20\r\n1\r\n 42\r\n0.4\r\n  0\r\nVERTEX\r\n 10\r\n5\r\n 20\r\n1\r\n  0\r\nSEQEND\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/polylines.dxf"
+  printf '\004  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nELLIPSE\r\n 10\r\n0\r\n 20\r\n0\r\n 11\r\n20\r\n 21\r\n5\r\n 40\r\n0.3\r\n 41\r\n0.5\r\n 42\r\n4\r\n  0\r\nSPLINE\r\n 70\r\n8\r\n 71\r\n3\r\n 72\r\n8\r\n 73\r\n4\r\n 40\r\n0\r\n 40\r\n0\r\n 40\r\n0\r\n 40\r\n0\r\n 40\r\n1\r\n 40\r\n1\r\n 40\r\n1\r\n 40\r\n1\r\n 10\r\n0\r\n 20\r\n0\r\n 10\r\n1\r\n 20\r\n3\r\n 41\r\n2\r\n 10\r\n3\r\n 20\r\n3\r\n 10\r\n4\r\n 20\r\n0\r\n  0\r\nTEXT\r\n  1\r\nA\r\n  0\r\nHATCH\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/curves.dxf"
+  printf '\005  0\r\nSECTION\r\n  2\r\nBLOCKS\r\n  0\r\nBLOCK\r\n  2\r\nB\r\n 10\r\n1\r\n 20\r\n0\r\n  0\r\nLINE\r\n 10\r\n0\r\n 20\r\n0\r\n 11\r\n1\r\n 21\r\n1\r\n  0\r\nINSERT\r\n  2\r\nC\r\n  0\r\nENDBLK\r\n  0\r\nBLOCK\r\n  2\r\nC\r\n  0\r\nARC\r\n 40\r\n2\r\n 51\r\n45\r\n  0\r\nENDBLK\r\n  0\r\nENDSEC\r\n  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nINSERT\r\n  2\r\nb\r\n 10\r\n5\r\n 41\r\n-2\r\n 50\r\n30\r\n 70\r\n3\r\n 71\r\n2\r\n 44\r\n10\r\n 45\r\n7\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n' > "$d/blocks.dxf"
+  # Binary drawings, one-byte and two-byte group codes.
+  printf '\000AutoCAD Binary DXF\r\n\032\000\000SECTION\000\002ENTITIES\000\000LWPOLYLINE\000\132\002\000\000\000\012\000\000\000\000\000\000\000\000\024\000\000\000\000\000\000\000\000\052\000\000\000\000\000\000\360\077\012\000\000\000\000\000\000\044\100\024\000\000\000\000\000\000\000\000\000ENDSEC\000\000EOF\000' > "$d/binary12.dxf"
+  if [ -f ../shared/dxf-samples/bin_dxf_r13.dxf ]; then
+    { printf '\001'; cat ../shared/dxf-samples/bin_dxf_r13.dxf; } > "$d/binary13.dxf"
+  fi
 }
 
 seed_RtfFuzz() {
@@ -46,7 +57,7 @@ for t in "${targets[@]}"; do
   "seed_$t" "$OUT/seeds/$t"
   echo "fuzz.sh: built $OUT/$t"
   if [ "$SECONDS_EACH" -gt 0 ]; then
-    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=25 -rss_limit_mb=2048 \
       -artifact_prefix="$OUT/$t-" "$OUT/corpus/$t" "$OUT/seeds/$t"
   fi
 done

@@ -3,7 +3,7 @@
 # Does nothing when everything is present; runs one apt-get update first otherwise.
 set -euo pipefail
 PKGS=(cmake ninja-build g++ ccache make
-      qt6-base-dev libqscintilla2-qt6-dev
+      qt6-base-dev libqscintilla2-qt6-dev libdxflib-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       python3 python3-pyftpdlib xvfb xauth x11-utils imagemagick poppler-utils
       fonts-liberation xdotool clang libclang-rt-14-dev)

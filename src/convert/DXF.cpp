@@ -6,6 +6,14 @@
 #include <numbers>
 #include <utility>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "convert/ContourOrder.h"
+#include "convert/Drawing.h"
+#include "convert/DrawingPieces.h"
+#include "convert/DxfDrawing.h"
 #include "convert/ESSI.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
@@ -14,21 +22,10 @@
 
 namespace {
 constexpr double kTolerance = 0.0005;
-constexpr const char* kEntitySeparator = "  0";
+// Below this a chord tolerance only multiplies the pieces of a curve.
+constexpr double kSmallestTolerance = 1e-6;
 
-// A group-code line is a space followed by a positive code in decimal (" 10"; "  0" and
-// "100" are not).
-bool IsGroupCodeLine(const std::string& line, int& code) {
-    // Only a short line starting with a space can be one: a quick test before DigitsToInt.
-    if (line.size() < 2 || line.size() > 11 || line[0] != ' ') return false;
-    int32_t v = DigitsToInt(line);
-    if (v <= 0) return false;
-    if (line.compare(1, std::string::npos, std::to_string(v)) != 0) return false;
-    code = v;
-    return true;
-}
-
-bool SamePoint(const NcPoint& a, const NcPoint& b) {
+bool Coincide(const NcPoint& a, const NcPoint& b) {
     return std::fabs(a.x - b.x) + std::fabs(a.y - b.y) + std::fabs(a.z - b.z) < kTolerance;
 }
 
@@ -36,82 +33,6 @@ bool Finite(const NcPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y) 
 
 void RemoveFile(const std::string& dncPath) { std::remove(ResolvePath(dncPath).c_str()); }
 }  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Reader
-
-void DxfReader::ReadLine() {
-    if (!*ok) return;
-    std::string line;
-    ReadTextLine(file, line, *ok);  // clears ok at the end of the file
-    if (!*ok) return;
-    for (char& c : line) c = static_cast<char>(UpperChar1252(static_cast<unsigned char>(c)));
-    currentLine = std::move(line);
-}
-
-bool FindGroupCode(DxfReader& r, int code) {
-    if (!*r.ok) return false;
-    int found = 0;
-    bool isCode = IsGroupCodeLine(r.currentLine, found);
-    while (*r.ok && !isCode) {
-        if (r.currentLine == kEntitySeparator) break;
-        r.ReadLine();
-        if (!*r.ok) break;
-        isCode = IsGroupCodeLine(r.currentLine, found);
-    }
-    if (!*r.ok || !isCode || found != code) return false;
-    r.currentLine.clear();
-    return true;
-}
-
-double ReadGroupValue(DxfReader& r, int code) {
-    if (!FindGroupCode(r, code)) return 0.0;
-    std::string value;
-    ReadTextLine(r.file, value, *r.ok);
-    if (!*r.ok) return 0.0;
-    return TextToFloat(value, 0, 0);
-}
-
-void SkipToMarker(DxfReader& r, const std::string& marker, const std::string& codeLine) {
-    while (*r.ok && r.currentLine != marker && r.currentLine != codeLine) r.ReadLine();
-}
-
-namespace {
-NcPoint ReadPoint(DxfReader& r, int xCode) {
-    NcPoint p;
-    p.x = ReadGroupValue(r, xCode);
-    p.y = ReadGroupValue(r, xCode + 10);
-    p.z = ReadGroupValue(r, xCode + 20);
-    return p;
-}
-}  // namespace
-
-void ReadLineEntity(DxfReader& r, NcWriter& w) {
-    SkipToMarker(r, "ACDBLINE", " 10");
-    NcPoint start = ReadPoint(r, 10);
-    NcPoint end = ReadPoint(r, 11);
-    if (*r.ok) w.WriteLineEntity(start, end);
-}
-
-void ReadCircleEntity(DxfReader& r, NcWriter& w) {
-    SkipToMarker(r, "ACDBCIRCLE", " 10");
-    NcPoint centre = ReadPoint(r, 10);
-    double radius = ReadGroupValue(r, 40);
-    if (*r.ok) w.WriteCircleEntity(centre, radius);
-}
-
-void ReadArcEntity(DxfReader& r, NcWriter& w) {
-    SkipToMarker(r, "ACDBCIRCLE", " 10");
-    NcPoint centre = ReadPoint(r, 10);
-    double radius = ReadGroupValue(r, 40);
-    SkipToMarker(r, "ACDBARC", " 50");
-    double a50 = ReadGroupValue(r, 50) * std::numbers::pi / 180.0;
-    double a51 = ReadGroupValue(r, 51) * std::numbers::pi / 180.0;
-    if (!*r.ok) return;
-    NcPoint start{centre.x + radius * std::cos(a50), centre.y + radius * std::sin(a50), centre.z};
-    NcPoint end{centre.x + radius * std::cos(a51), centre.y + radius * std::sin(a51), centre.z};
-    w.WriteArcEntity(start, end, centre);
-}
 
 // ---------------------------------------------------------------------------------------
 // Conversion
@@ -123,42 +44,67 @@ OutputFormat ReadDxfFormat(const std::string& section) {
     return OutputFormat::Standard;
 }
 
+DxfOptions ReadDxfOptions(const std::string& section) {
+    DxfOptions options;
+    options.format = ReadDxfFormat(section);
+    if (ReadIniString(section, "DXFRekkefolge", "FIL") == "KORTEST") options.order = DxfOrder::Shortest;
+    double t = ReadIniFloat(section, "DXFToleranse", kDefaultDxfTolerance);
+    if (t > 0 && std::isfinite(t)) options.tolerance = t;
+    return options;
+}
+
 void ConvertDxfToNc(int machineNumber, const std::string& dxfPath, const std::string& ncPath,
-                    bool& ok) {
-    OutputFormat format = ReadDxfFormat("Maskin" + std::to_string(machineNumber));
-    ConvertDxfToNcAs(format, dxfPath, ncPath, ok);
+                    bool& ok, std::string* leftOut) {
+    DxfOptions options = ReadDxfOptions("Maskin" + std::to_string(machineNumber));
+    ConvertDrawing(options, dxfPath, ncPath, ok, leftOut);
 }
 
 void ConvertDxfToNcAs(OutputFormat format, const std::string& dxfPath, const std::string& ncPath,
                       bool& ok) {
-    ok = true;
-    DxfReader reader;
-    reader.ok = &ok;
-    OpenTextForRead(dxfPath, reader.file, ok);
-    if (!ok) return;
+    DxfOptions options;
+    options.format = format;
+    ConvertDrawing(options, dxfPath, ncPath, ok, nullptr);
+}
+
+void ConvertDrawing(const DxfOptions& options, const std::string& dxfPath, const std::string& ncPath,
+                    bool& ok, std::string* leftOut) {
+    ok = false;
+    if (leftOut) leftOut->clear();
+    std::string bytes;
+    {
+        std::ifstream in(ResolvePath(dxfPath), std::ios::binary);
+        if (!in) return;
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) return;
+    }
+    Drawing drawing;
+    if (ReadDrawing(bytes, drawing) != DrawingRead::Ok) return;
+    std::string().swap(bytes);
 
     // The program is written beside the NC file and takes its place only when the whole
     // conversion succeeded: a failed conversion never destroys a program that was there.
+    ok = true;
     const std::string tmpPath = ncPath + ".skarv-tmp";
     StandardWriter standard;
     EssiWriter essi;
-    NcWriter& writer = format == OutputFormat::Essi ? static_cast<NcWriter&>(essi) : standard;
+    NcWriter& writer = options.format == OutputFormat::Essi ? static_cast<NcWriter&>(essi) : standard;
     writer.BeginOutput(tmpPath, ok);
 
-    std::string line;
-    while (ok && MoreText(reader.file)) {
-        ReadTextLine(reader.file, line, ok);
-        if (!ok) break;
-        if (line.size() < 3 || line.size() > 6) continue;  // none of the three names
-        std::string name = UpperCase1252(line);
-        if (name == "LINE") ReadLineEntity(reader, writer);
-        else if (name == "CIRCLE") ReadCircleEntity(reader, writer);
-        else if (name == "ARC") ReadArcEntity(reader, writer);
+    PieceOptions pieceOptions;
+    pieceOptions.tolerance = std::max(options.tolerance, kSmallestTolerance);
+    pieceOptions.maxPieces = options.maxPieces;
+    LeftOutCounts counts;
+    bool whole;
+    if (options.order == DxfOrder::Shortest) {
+        std::vector<Piece> pieces;
+        whole = DrawingPieces(drawing, pieceOptions, [&](const Piece& p) { pieces.push_back(p); }, counts);
+        Drawing().entities.swap(drawing.entities);
+        for (const Piece& p : OrderShortest(std::move(pieces), writer)) WritePiece(writer, p);
+    } else {
+        whole = DrawingPieces(drawing, pieceOptions, [&](const Piece& p) { WritePiece(writer, p); }, counts);
     }
+    if (!whole) ok = false;  // more than a program can sensibly hold: damage, not a drawing
 
-    bool closedOk = true;
-    CloseText(reader.file, closedOk);
-    if (!closedOk) ok = false;
     bool endOk = ok;
     writer.EndOutput(endOk);
     ok = ok && endOk;
@@ -166,6 +112,23 @@ void ConvertDxfToNcAs(OutputFormat format, const std::string& dxfPath, const std
     if (ok && std::rename(ResolvePath(tmpPath).c_str(), ResolvePath(ncPath).c_str()) != 0)
         ok = false;
     if (!ok) RemoveFile(tmpPath);
+    if (ok && leftOut) *leftOut = LeftOutText(counts);
+}
+
+std::string LeftOutText(const LeftOutCounts& counts) {
+    if (counts.Empty()) return std::string();
+    auto list = counts.counts;
+    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    // A damaged file can name thousands of types: the most frequent are told, the rest hinted.
+    constexpr size_t kTypesTold = 12;
+    constexpr size_t kNameLength = 40;
+    std::string text = kLeftOutText;
+    for (size_t i = 0; i < list.size() && i < kTypesTold; ++i) {
+        if (i > 0) text += ", ";
+        text += std::to_string(list[i].second) + " " + list[i].first.substr(0, kNameLength);
+    }
+    if (list.size() > kTypesTold) text += ", ...";
+    return text;
 }
 
 std::string DxfToNcName(const std::string& dxfPath) {
@@ -271,7 +234,7 @@ void StandardWriter::ArcMove(int g, const NcPoint& end, const NcPoint& centre) {
 
 void StandardWriter::WriteLineEntity(const NcPoint& start, const NcPoint& end) {
     if (!ok_ || !*ok_) return;
-    if (!SamePoint(pos_, start)) LinearMove(0, start);
+    if (!Coincide(pos_, start)) LinearMove(0, start);
     LinearMove(1, end);
 }
 
@@ -280,14 +243,23 @@ void StandardWriter::WriteArcEntity(const NcPoint& start, const NcPoint& end, co
     NcPoint s = start;
     NcPoint e = end;
     int g = 3;
-    if (SamePoint(pos_, e)) {
+    if (Coincide(pos_, e)) {
         std::swap(s, e);  // cut backwards, clockwise, from where the tool stands
         g = 2;
     }
-    if (!SamePoint(pos_, s)) LinearMove(0, s);
+    if (!Coincide(pos_, s)) LinearMove(0, s);
     ArcMove(g, e, centre);
     if (*ok_) pos_ = e;
 }
+
+void StandardWriter::WritePointEntity(const NcPoint& at) {
+    if (!ok_ || !*ok_) return;
+    if (!Coincide(pos_, at)) LinearMove(0, at);
+}
+
+bool StandardWriter::SamePoint(const NcPoint& a, const NcPoint& b) const { return Coincide(a, b); }
+
+double StandardWriter::SamePointReach() const { return kTolerance; }
 
 void StandardWriter::WriteCircleEntity(const NcPoint& centre, double radius) {
     if (!ok_ || !*ok_) return;

@@ -26,6 +26,8 @@ bool EssiWriter::Same(double ax, double ay, double bx, double by) const {
     return std::fabs(ax - bx) + std::fabs(ay - by) < kEssiTolerance;
 }
 
+double EssiWriter::SamePointReach() const { return kEssiTolerance; }
+
 void EssiWriter::Statement(const std::string& text) { WriteTextLine(file_, text, *ok_); }
 
 void EssiWriter::BeginOutput(const std::string& ncPath, bool& ok) {
@@ -96,6 +98,14 @@ void EssiWriter::WriteLineEntity(const NcPoint& start, const NcPoint& end) {
     Cut(end.x - start.x, end.y - start.y);
     x_ = end.x;
     y_ = end.y;
+}
+
+void EssiWriter::WritePointEntity(const NcPoint& at) {
+    if (!ok_ || !*ok_) return;
+    if (Same(x_, y_, at.x, at.y)) return;
+    RapidMove(at.x - x_, at.y - y_);
+    x_ = at.x;
+    y_ = at.y;
 }
 
 void EssiWriter::WriteArcEntity(const NcPoint& start, const NcPoint& end, const NcPoint& centre) {

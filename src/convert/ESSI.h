@@ -16,7 +16,11 @@ public:
     void WriteLineEntity(const NcPoint& start, const NcPoint& end) override;
     void WriteCircleEntity(const NcPoint& centre, double radius) override;
     void WriteArcEntity(const NcPoint& start, const NcPoint& end, const NcPoint& centre) override;
+    void WritePointEntity(const NcPoint& at) override;
     void EndOutput(bool& ok) override;
+    NcPoint CurrentPosition() const override { return NcPoint{x_, y_, 0}; }
+    bool SamePoint(const NcPoint& a, const NcPoint& b) const override { return Same(a.x, a.y, b.x, b.y); }
+    double SamePointReach() const override;
 
 private:
     bool Same(double ax, double ay, double bx, double by) const;

@@ -327,12 +327,15 @@ LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options)
                     conv = g_dxf;
                 }
                 bool ok = false;
+                std::string leftOut;
                 if (conv) ok = conv(options.currentMachine, n, r);
-                else ConvertDxfToNc(options.currentMachine, n, r, ok);
+                else ConvertDxfToNc(options.currentMachine, n, r, ok, &leftOut);
                 if (!ok) {
                     ShowMessageBox(kDxfFailCaption, kDxfFailText);
                     return doc;  // the drawing's own name, nothing loaded
                 }
+                // What the program leaves out is told; the program opens all the same.
+                if (!leftOut.empty()) ShowMessageBox(kDxfFailCaption, leftOut);
                 doc.resultName = r;
                 n = r;
                 break;

@@ -200,14 +200,17 @@ TEST(DxfReader, MissingCodesReadAsZeroWithoutDisturbingTheNext) {
                      "%"}));
 }
 
-TEST(DxfReader, UnpaddedGroupCodesFailAndKeepAnExistingProgram) {
+TEST(DxfReader, UnpaddedGroupCodesConvertAndAFailureKeepsAnExistingProgram) {
+    // The format allows group codes without the padding to three places.
     std::string d = Lines({"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", "0", "10", "1.0", "20", "1.0",
                            "30", "0.0", "11", "2.0", "21", "2.0", "31", "0.0", "0", "ENDSEC", "0", "EOF"});
-    EXPECT_FALSE(Convert(d, OutputFormat::Standard).ok);
-    EXPECT_FALSE(Convert(d, OutputFormat::Standard).exists);
+    EXPECT_EQ(Convert(d, OutputFormat::Standard).text,
+              Lines({"%", "N0010 G00 X1.000 Y1.000", "N0020 G01 X2.000 Y2.000", "N0030 M30", "%"}));
 
+    // A drawing that stops inside its section fails and leaves the program that was there.
+    std::string cut = d.substr(0, d.find("ENDSEC"));
     TempDir dir;
-    WriteFileBytes(dir.File("PART.DXF"), d);
+    WriteFileBytes(dir.File("PART.DXF"), cut);
     WriteFileBytes(dir.File("PART.NC"), "%\r\nN0010 G01 X1.000\r\n%\r\n");
     bool ok = true;
     ConvertDxfToNcAs(OutputFormat::Essi, dir.Dnc("PART.DXF"), dir.Dnc("PART.NC"), ok);

@@ -377,6 +377,24 @@ TEST(LoadDocument, DrawingsGoThroughTheConverter) {
     EXPECT_FALSE(FileExists(nc + ".skarv-tmp"));
 }
 
+TEST(LoadDocument, ADrawingWithLeftOutEntitiesOpensAndSaysSo) {
+    ScopedIni ini("[Maskin0]\r\n");
+    TempDir dir;
+    MessageRecorder rec;
+    std::string g = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nTEXT\r\n  1\r\nA\r\n  0\r\nLINE\r\n"
+                    " 10\r\n0\r\n 20\r\n0\r\n 11\r\n5\r\n 21\r\n0\r\n  0\r\nTEXT\r\n  0\r\nHATCH\r\n"
+                    "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    WriteFileBytes(dir.File("PART.DXF"), g);
+    LoadOptions opt;
+    LoadedDocument d = ReadDocument(dir.Dnc("PART.DXF"), opt);
+    EXPECT_TRUE(d.replaced);
+    EXPECT_EQ(d.resultName, dir.Dnc("PART.NC"));
+    EXPECT_EQ(d.text.Lines(), (Lines{"%", "N0010 G01 X5.000", "N0020 M30", "%"}));
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].first, "Konvertering");
+    EXPECT_EQ(rec.messages[0].second, "Tegningen har elementer som ikke er tatt med: 2 TEXT, 1 HATCH");
+}
+
 TEST(LineText, BlockForInsertion) {
     LineText t;
     EXPECT_EQ(t.Block(), "");

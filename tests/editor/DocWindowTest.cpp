@@ -525,6 +525,24 @@ TEST_F(DocWindow, RealProgramsOpenAndSaveUnchanged) {
     EXPECT_GT(files, 0);
 }
 
+// The real conversion in the window: the program opens and what it leaves out is told once.
+TEST_F(DocWindow, DrawingWithTextOpensAndTellsWhatIsLeftOut) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/SKILT.DXF"),
+                   "0\r\nSECTION\r\n2\r\nENTITIES\r\n0\r\nLWPOLYLINE\r\n90\r\n2\r\n70\r\n1\r\n10\r\n0\r\n"
+                   "20\r\n0\r\n42\r\n1\r\n10\r\n10\r\n20\r\n0\r\n42\r\n1\r\n0\r\nTEXT\r\n1\r\nSKILT\r\n"
+                   "0\r\nENDSEC\r\n0\r\nEOF\r\n");
+    TTextForm form;
+    form.show();
+    Open(form, M1("SKILT.DXF"));
+    EXPECT_EQ(form.FileName, "SKILT.NC");
+    EXPECT_EQ(form.RichEdit1->Text(), ReadFileBytes(dir.File("M1/SKILT.NC")));
+    EXPECT_NE(form.RichEdit1->Text().find("G03 X10.000 I5.000"), std::string::npos);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, "Konvertering");
+    EXPECT_EQ(messages.messages[0].second, "Tegningen har elementer som ikke er tatt med: 1 TEXT");
+}
+
 // A drawing opens as the NC program made from it; a failed conversion keeps the document.
 TEST_F(DocWindow, DrawingOpensAsItsProgram) {
     ScopedIni ini(Ini());
