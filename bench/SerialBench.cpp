@@ -15,7 +15,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/TermiosSerial.h"
+#include "platform/NetSerial.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "transfer/SerialTransfer.h"
@@ -87,7 +87,7 @@ void WriteIni(const Pty& pty) {
 }  // namespace
 
 static void BM_ThreadSend10MB(benchmark::State& state) {
-    InstallTermiosSerial();
+    InstallSerialPorts();
     uint64_t wire = 0;
     const auto lines = TenMegabyteProgram(wire);
     for (auto _ : state) {
@@ -106,7 +106,7 @@ static void BM_ThreadSend10MB(benchmark::State& state) {
 BENCHMARK(BM_ThreadSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void BM_ThreadlessSend10MB(benchmark::State& state) {
-    InstallTermiosSerial();
+    InstallSerialPorts();
     uint64_t wire = 0;
     const auto lines = TenMegabyteProgram(wire);
     for (auto _ : state) {

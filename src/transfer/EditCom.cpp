@@ -29,13 +29,16 @@ void OpenComPort(const std::string& section, const std::string& device, bool sen
     port.Code = TapeCodeFromName(ReadIniString(section, "Kode", "ISO"));
 
     ok = false;
+    port.LineError.clear();
     if (port.Handle) {
         port.Handle->Close();
         port.Handle.reset();
     }
-    port.Handle = CreateSerialDevice();
+    port.Handle = CreateSerialDevice(name);
     if (!port.Handle) return;
     if (!port.Handle->Open(name)) {
+        // A device server says why it could not be reached; the caller shows it.
+        port.LineError = port.Handle->Failure();
         port.Handle.reset();
         return;
     }
@@ -148,6 +151,12 @@ void WriteComBlock(TComPort& port, std::string& block) {
 bool DrainComPort(TComPort& port) {
     if (!port.Handle) return false;
     return port.Handle->Drain(port.TimeMultiplier);
+}
+
+bool ComLineLost(TComPort& port) {
+    if (!port.Handle) return false;
+    if (port.LineError.empty()) port.LineError = port.Handle->Failure();
+    return !port.LineError.empty();
 }
 
 void ReadComLine(TComPort& port, std::string& line, bool& done) {

@@ -46,7 +46,7 @@ private:
     std::thread reader_;
 };
 
-// Installs the termios ports for the test's lifetime.
+// Installs the program's own ports (terminal lines and device servers) for the test's lifetime.
 class ScopedTermiosPorts {
 public:
     ScopedTermiosPorts();
