@@ -25,8 +25,7 @@ constexpr int kSocketSendBuffer = 8192;
 constexpr size_t kInputLimit = 65536;
 // Queued output waits at most this long for more to go with it.
 constexpr auto kSendDelay = std::chrono::milliseconds(1);
-// Output that does not move for this long is held by the line; Close drops it.
-constexpr auto kCloseStall = std::chrono::milliseconds(500);
+constexpr auto kStall = std::chrono::milliseconds(kNetStallMs);
 
 std::string Reason(int err) { return std::strerror(err); }
 
@@ -56,6 +55,8 @@ bool NetSerial::Open(const std::string& name) {
     dcb_ = SerialDcb{};
     timeouts_ = CommTimeouts{};
     out_.clear();
+    commands_.clear();
+    pairOpen_ = false;
     in_.clear();
     inPos_ = 0;
     held_ = watchXonXoff_ = xonSeen_ = lineSet_ = false;
@@ -100,7 +101,7 @@ bool NetSerial::Open(const std::string& name) {
     lastSend_ = Clock::now();
 
     if (address_.rfc2217) {
-        telnet_ = std::make_unique<TelnetComPort>(out_);
+        telnet_ = std::make_unique<TelnetComPort>(commands_, out_);
         telnet_->Start();
         const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0LL, deadlineMs - SteadyNowMs()));
         while (failure_.empty() && telnet_->ComPort() == TelnetComPort::Agreement::Pending &&
@@ -166,6 +167,10 @@ bool NetSerial::SetState(const SerialDcb& d) {
     xoffChar_ = d.XoffChar;
     if (!watchXonXoff_) held_ = false;
     if (!telnet_) return true;  // the raw stream's line is the server's own setting
+    // New settings come after the queued data; data the line holds is dropped, as a
+    // terminal line drops it (but not the second half of a doubled IAC).
+    if (!FlushWhileMoving(false)) out_.erase(pairOpen_ && !out_.empty() ? 1 : 0);
+    if (!failure_.empty()) return false;
 
     using T = TelnetComPort;
     uint32_t expected[6] = {};  // the answer count awaited per command, 0 for none
@@ -287,24 +292,59 @@ void NetSerial::Take(const uint8_t* data, size_t n) {
     if (firstXon) UpdateServerFlow();
 }
 
-void NetSerial::SendQueued() {
-    while (!out_.empty()) {
-        ssize_t w = ::send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+bool NetSerial::SendFrom(std::string& queue, size_t limit) {
+    while (!queue.empty() && limit > 0) {
+        const size_t n = std::min(queue.size(), limit);
+        ssize_t w = ::send(fd_, queue.data(), n, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (w > 0) {
-            out_.erase(0, static_cast<size_t>(w));
+            if (&queue == &out_ && telnet_) {
+                // Every IAC in the data is doubled: note whether a pair was cut.
+                for (ssize_t i = 0; i < w; ++i)
+                    pairOpen_ = pairOpen_ ? false : static_cast<uint8_t>(queue[size_t(i)]) == 0xFF;
+            }
+            queue.erase(0, static_cast<size_t>(w));
+            limit -= static_cast<size_t>(w);
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
-        if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
         Fail(kNetBroken + Reason(w < 0 ? errno : EPIPE));
-        break;
+        return false;
     }
+    return true;
+}
+
+void NetSerial::SendQueued() {
     lastSend_ = Clock::now();
+    // A command goes between two data bytes, never into a doubled IAC.
+    if (pairOpen_ && !SendFrom(out_, 1)) return;
+    if (!SendFrom(commands_, SIZE_MAX)) return;
+    if (!Held()) SendFrom(out_, SIZE_MAX);
+}
+
+bool NetSerial::FlushWhileMoving(bool throughKernel) {
+    size_t last = SIZE_MAX;
+    auto lastChange = Clock::now();
+    while (failure_.empty()) {
+        Service(true);
+        const size_t pending = throughKernel ? Pending() : out_.size();
+        if (pending == 0) return true;
+        const auto now = Clock::now();
+        if (pending != last) {
+            last = pending;
+            lastChange = now;
+        } else if (now - lastChange >= kStall) {
+            return false;
+        }
+        WaitForLine(lastChange + kStall, 5);
+    }
+    return false;
 }
 
 void NetSerial::Service(bool force, bool oneRead) {
     if (fd_ < 0 || !failure_.empty()) return;
-    if (!force && out_.size() < capacity_ / 2 && Clock::now() - lastSend_ < kSendDelay) return;
+    if (!force && out_.size() < capacity_ / 2 && commands_.empty() && Clock::now() - lastSend_ < kSendDelay)
+        return;
     uint8_t buffer[16384];
     for (;;) {
         ssize_t r = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
@@ -333,10 +373,6 @@ void NetSerial::Service(bool force, bool oneRead) {
         Fail(kNetBroken + Reason(errno));
         return;
     }
-    if (Held()) {
-        lastSend_ = Clock::now();
-        return;
-    }
     SendQueued();
 }
 
@@ -347,14 +383,15 @@ void NetSerial::WaitForLine(Clock::time_point deadline, int sliceMs) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count() + 1;
         ms = static_cast<int>(std::clamp<long long>(left, 0, sliceMs));
     }
-    pollfd p{fd_, static_cast<short>(POLLIN | (!out_.empty() && !Held() ? POLLOUT : 0)), 0};
+    const bool sending = !commands_.empty() || (!out_.empty() && (pairOpen_ || !Held()));
+    pollfd p{fd_, static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0};
     ::poll(&p, 1, ms);
 }
 
 size_t NetSerial::Pending() const {
     int inKernel = 0;
     if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &inKernel) != 0 || inKernel < 0) inKernel = 0;
-    return out_.size() + static_cast<size_t>(inKernel);
+    return out_.size() + commands_.size() + static_cast<size_t>(inKernel);
 }
 
 bool NetSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, int32_t maxWaitMs) {
@@ -426,26 +463,7 @@ void NetSerial::Close() {
     if (fd_ < 0) return;
     // Queued output goes first while it moves; output the line holds back is dropped, so
     // that the close does not wait for a machine that holds XOFF.
-    bool drained = false;
-    size_t last = SIZE_MAX;
-    auto lastChange = Clock::now();
-    while (failure_.empty()) {
-        Service(true);
-        const size_t pending = Pending();
-        if (pending == 0) {
-            drained = true;
-            break;
-        }
-        const auto now = Clock::now();
-        if (pending != last) {
-            last = pending;
-            lastChange = now;
-        } else if (now - lastChange >= kCloseStall) {
-            break;
-        }
-        WaitForLine(lastChange + kCloseStall, 5);
-    }
-    if (!drained) {
+    if (!FlushWhileMoving(true)) {
         // Reset rather than leave the server a stream of held bytes.
         linger l{1, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
@@ -454,6 +472,8 @@ void NetSerial::Close() {
     fd_ = -1;
     telnet_.reset();
     out_.clear();
+    commands_.clear();
+    pairOpen_ = false;
     in_.clear();
     inPos_ = 0;
 }

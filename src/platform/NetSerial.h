@@ -14,8 +14,10 @@
 // Output collects in the port's own queue (the size given to SetupQueues, times four) and
 // goes to the socket in pieces, at the latest a millisecond after the last piece, or when a
 // write has to wait or the output is drained. The socket's own buffer is kept small, so
-// that an XOFF stops the output soon. A connection that the server closes or loses ends
-// every later call with Failure() saying so; nothing is retried.
+// that an XOFF stops the output soon. Telnet commands have a queue of their own: flow
+// control holds back the data, never the commands (a change of the line's settings first
+// lets the queued data go, as on a terminal line). A connection that the server closes or
+// loses ends every later call with Failure() saying so; nothing is retried.
 #include <chrono>
 #include <memory>
 #include <string>
@@ -36,6 +38,9 @@ inline constexpr const char* kNetBroken = "Forbindelsen med portserveren brøt: 
 // Time limits of the network steps: connecting (and agreeing on COM-PORT-OPTION), and the
 // server's answers when the line is set.
 inline constexpr int kNetStepMs = 10000;
+// Queued output that does not move for this long is held by the line: closing the port (or
+// setting its line) drops it.
+inline constexpr int kNetStallMs = 500;
 
 class NetSerial : public SerialDevice {
 public:
@@ -70,6 +75,11 @@ private:
     void Service(bool force, bool oneRead = false);
     void Take(const uint8_t* data, size_t n);  // data from the machine: XON/XOFF, input
     void SendQueued();
+    // Sends from the queue, at most limit bytes; false when the socket takes no more.
+    bool SendFrom(std::string& queue, size_t limit);
+    // Lets the queued data go while it moves (with throughKernel, until the server has taken
+    // it); false when the line holds it.
+    bool FlushWhileMoving(bool throughKernel);
     bool Held() const;
     // Waits for input, or for room to send when there is something to send, until the
     // deadline (at most sliceMs).
@@ -86,7 +96,9 @@ private:
     std::unique_ptr<TelnetComPort> telnet_;  // RFC 2217 only
     SerialDcb dcb_;
     CommTimeouts timeouts_;
-    std::string out_;            // the output queue, as it goes on the wire
+    std::string out_;            // the data queue, as it goes on the wire
+    std::string commands_;       // Telnet commands, sent before held data
+    bool pairOpen_ = false;      // the last byte of data sent was the first of a doubled IAC
     size_t capacity_ = 4096;
     std::string in_;             // data from the machine not yet read
     size_t inPos_ = 0;

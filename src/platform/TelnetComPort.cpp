@@ -3,14 +3,15 @@
 #include <libtelnet.h>
 
 namespace {
-// What we answer when the server asks: BINARY and SUPPRESS-GO-AHEAD both ways, and
-// COM-PORT-OPTION from our side. Every other option (the server's ECHO among them) is refused.
-const telnet_telopt_t kOptions[] = {
-    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
-    {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
-    {TelnetComPort::kComPortOption, TELNET_WILL, TELNET_DONT},
-    {-1, 0, 0},
-};
+// The options taken: BINARY and SUPPRESS-GO-AHEAD both ways, COM-PORT-OPTION on our side.
+// Every other option (the server's ECHO among them) is refused.
+bool WeTake(unsigned char option) {
+    return option == TELNET_TELOPT_BINARY || option == TELNET_TELOPT_SGA ||
+           option == TelnetComPort::kComPortOption;
+}
+bool ServerMay(unsigned char option) {
+    return option == TELNET_TELOPT_BINARY || option == TELNET_TELOPT_SGA;
+}
 
 // Server answers and notices (client code + 100).
 constexpr uint8_t kAnswerOffset = 100;
@@ -23,22 +24,65 @@ constexpr uint8_t kFlowResume = 109;
 bool IsFlowAnswer(uint8_t value) { return value <= 3 || value >= 13; }
 }  // namespace
 
-TelnetComPort::TelnetComPort(std::string& output) : output_(output) {
-    telnet_ = telnet_init(kOptions, &TelnetComPort::OnEvent, 0, this);
+TelnetComPort::TelnetComPort(std::string& commandOutput, std::string& dataOutput)
+    : commands_(commandOutput), data_(dataOutput) {
+    // Negotiation events come to us unanswered; we answer them in Negotiate.
+    telnet_ = telnet_init(nullptr, &TelnetComPort::OnEvent, TELNET_FLAG_PROXY, this);
 }
 
 TelnetComPort::~TelnetComPort() {
     if (telnet_) telnet_free(telnet_);
 }
 
+void TelnetComPort::Ask(unsigned char command, unsigned char option) {
+    if (command == TELNET_WILL) usAsked_[option] = true;
+    if (command == TELNET_DO) himAsked_[option] = true;
+    telnet_negotiate(telnet_, command, option);
+}
+
 void TelnetComPort::Start() {
-    telnet_negotiate(telnet_, TELNET_WILL, kComPortOption);
-    telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_BINARY);
-    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_BINARY);
+    Ask(TELNET_WILL, kComPortOption);
+    Ask(TELNET_WILL, TELNET_TELOPT_BINARY);
+    Ask(TELNET_DO, TELNET_TELOPT_BINARY);
+}
+
+void TelnetComPort::Negotiate(unsigned char command, unsigned char option) {
+    switch (command) {
+    case TELNET_DO:
+        if (!WeTake(option)) {
+            telnet_negotiate(telnet_, TELNET_WONT, option);
+        } else if (!us_[option]) {
+            us_[option] = true;
+            if (!usAsked_[option]) Ask(TELNET_WILL, option);
+            if (option == kComPortOption) comPort_ = Agreement::Agreed;
+        }
+        break;
+    case TELNET_DONT:
+        if (us_[option] || usAsked_[option]) {
+            if (us_[option]) telnet_negotiate(telnet_, TELNET_WONT, option);
+            us_[option] = usAsked_[option] = false;
+        }
+        if (option == kComPortOption) comPort_ = Agreement::Refused;
+        break;
+    case TELNET_WILL:
+        if (!ServerMay(option)) {
+            telnet_negotiate(telnet_, TELNET_DONT, option);
+        } else if (!him_[option]) {
+            him_[option] = true;
+            if (!himAsked_[option]) Ask(TELNET_DO, option);
+        }
+        break;
+    case TELNET_WONT:
+        if (him_[option]) telnet_negotiate(telnet_, TELNET_DONT, option);
+        him_[option] = himAsked_[option] = false;
+        break;
+    }
 }
 
 void TelnetComPort::SendData(const uint8_t* data, size_t n) {
+    toData_ = true;
     telnet_send(telnet_, reinterpret_cast<const char*>(data), n);
+    toData_ = false;
 }
 
 void TelnetComPort::SendCommand(Command command, uint32_t value) {
@@ -90,13 +134,19 @@ void TelnetComPort::OnEvent(telnet_t*, telnet_event_t* ev, void* user) {
         self->input_.append(ev->data.buffer, ev->data.size);
         break;
     case TELNET_EV_SEND:
-        self->output_.append(ev->data.buffer, ev->data.size);
+        (self->toData_ ? self->data_ : self->commands_).append(ev->data.buffer, ev->data.size);
+        break;
+    case TELNET_EV_WILL:
+        self->Negotiate(TELNET_WILL, ev->neg.telopt);
+        break;
+    case TELNET_EV_WONT:
+        self->Negotiate(TELNET_WONT, ev->neg.telopt);
         break;
     case TELNET_EV_DO:
-        if (ev->neg.telopt == kComPortOption) self->comPort_ = Agreement::Agreed;
+        self->Negotiate(TELNET_DO, ev->neg.telopt);
         break;
     case TELNET_EV_DONT:
-        if (ev->neg.telopt == kComPortOption) self->comPort_ = Agreement::Refused;
+        self->Negotiate(TELNET_DONT, ev->neg.telopt);
         break;
     case TELNET_EV_SUBNEGOTIATION:
         if (ev->sub.telopt == kComPortOption)

@@ -3,8 +3,11 @@
 // data with IAC escaped both ways, WILL/DO negotiation of COM-PORT-OPTION and BINARY, the
 // commands that set the server's line, and what the server reports back (its answers to
 // those commands, its modem lines, its own flow control towards us). The Telnet protocol
-// itself is libtelnet's; this class holds no socket: bytes for the server are appended to
-// the output given at construction, data from the server collects in Input().
+// itself (IAC escaping, commands, subnegotiation) is libtelnet's; the negotiation of options
+// is kept here, in the small form it needs. This class holds no socket: bytes for the server
+// are appended to the two outputs given at construction, the data to one and the Telnet
+// commands to the other (so that a command can go before data that the line holds back);
+// data from the server collects in Input().
 #include <cstdint>
 #include <string>
 
@@ -38,7 +41,7 @@ public:
 
     enum class Agreement { Pending, Agreed, Refused };
 
-    explicit TelnetComPort(std::string& output);
+    TelnetComPort(std::string& commandOutput, std::string& dataOutput);
     ~TelnetComPort();
     TelnetComPort(const TelnetComPort&) = delete;
     TelnetComPort& operator=(const TelnetComPort&) = delete;
@@ -70,9 +73,21 @@ public:
 private:
     static void OnEvent(telnet_t* telnet, telnet_event_t* event, void* self);
     void Report(const unsigned char* data, size_t n);
+    // The server's WILL/WONT/DO/DONT: an option we take is agreed to once (and never asked
+    // again), every other option is refused; a refusal of ours is not answered.
+    void Negotiate(unsigned char command, unsigned char option);
+    void Ask(unsigned char command, unsigned char option);
 
     telnet_t* telnet_ = nullptr;
-    std::string& output_;
+    std::string& commands_;
+    std::string& data_;
+    bool toData_ = false;  // what libtelnet sends now is data
+    // Per option we take (BINARY, SUPPRESS-GO-AHEAD, COM-PORT-OPTION): asked for, and in
+    // effect, on our side (us) and on the server's (him).
+    bool usAsked_[256] = {};
+    bool us_[256] = {};
+    bool himAsked_[256] = {};
+    bool him_[256] = {};
     std::string input_;
     Agreement comPort_ = Agreement::Pending;
     uint32_t answers_[6] = {};

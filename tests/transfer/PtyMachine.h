@@ -19,6 +19,9 @@ public:
     PtyMachine& operator=(const PtyMachine&) = delete;
 
     const std::string& slavePath() const { return slave_; }
+    // A descriptor of the slave held by the machine: the line's settings as the port (or a
+    // device server) left them can be read through it.
+    int slaveFd() const { return slaveHold_; }
     // A link "<temp>/COM1" to the slave; its DNC form names the port in the settings.
     const std::string& linkPath() const { return link_; }
 

@@ -1,0 +1,160 @@
+#pragma once
+// A serial device server in raw TCP mode for tests, on 127.0.0.1 at a free port, with the
+// test as the machine behind it: it takes one connection at a time, keeps every byte that
+// arrives, sends what the test gives it, and can be told never to read or to drop the
+// connection. Every wait is bounded.
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class DeviceServer {
+public:
+    enum class Mode {
+        Machine,    // reads everything
+        NeverRead,  // accepts and never reads (a small receive buffer fills at once)
+    };
+
+    explicit DeviceServer(Mode mode = Mode::Machine) : mode_(mode) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (mode_ == Mode::NeverRead) {
+            int small = 4096;
+            ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listen_, 4);
+        socklen_t len = sizeof a;
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~DeviceServer() {
+        stop_ = true;
+        thread_.join();
+        DropConnection();
+        ::close(listen_);
+    }
+
+    int port() const { return port_; }
+    // "tcp://127.0.0.1:PORT", as the settings name the port.
+    std::string Name(const char* scheme = "tcp") const {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
+    }
+    // A port on 127.0.0.1 on which nothing listens.
+    static int RefusingPort() {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        ::close(fd);
+        return ntohs(a.sin_port);
+    }
+
+    int Connections() const { return connections_; }
+    bool WaitAccepted(int count, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return connections_ >= count; });
+    }
+    std::string Received() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_;
+    }
+    size_t ReceivedSize() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_.size();
+    }
+    bool WaitForBytes(size_t n, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return received_.size() >= n; });
+    }
+    // Waits until the peer has closed the connection.
+    bool WaitClosedByPeer(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return peerClosed_; });
+    }
+    // The machine sends (XON, XOFF, a program).
+    void Send(const std::string& bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        size_t done = 0;
+        while (conn_ >= 0 && done < bytes.size()) {
+            ssize_t n = ::send(conn_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+    }
+    // The server goes away: the connection is closed (reset when data is left unread).
+    void DropConnection() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (conn_ >= 0) ::close(conn_);
+        conn_ = -1;
+    }
+
+private:
+    void Run() {
+        char buf[65536];
+        while (!stop_) {
+            int c;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                c = conn_;
+            }
+            if (c < 0) {
+                pollfd p{listen_, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd < 0) continue;
+                std::lock_guard<std::mutex> lock(mutex_);
+                conn_ = fd;
+                peerClosed_ = false;
+                ++connections_;
+                changed_.notify_all();
+                continue;
+            }
+            if (mode_ == Mode::NeverRead) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
+            pollfd p{c, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            ssize_t n = ::recv(c, buf, sizeof buf, MSG_DONTWAIT);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (n > 0) {
+                received_.append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                if (conn_ == c) {
+                    ::close(conn_);
+                    conn_ = -1;
+                }
+                peerClosed_ = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    Mode mode_;
+    int listen_ = -1;
+    int port_ = 0;
+    int conn_ = -1;
+    bool peerClosed_ = false;
+    int connections_ = 0;
+    std::string received_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
