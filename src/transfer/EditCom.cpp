@@ -102,7 +102,8 @@ void CloseComPort(TComPort& port) {
     if (!port.Handle) return;
     port.Dcb.fDtrControl &= static_cast<uint8_t>(~1u);  // the low bit: DTR inactive
     port.Dcb.fRtsControl &= static_cast<uint8_t>(~2u);  // the high bit: RTS inactive
-    if (!port.Handle->SetState(port.Dcb)) ShowMessageBox(kCloseCaption, kCloseText);
+    // A line that is gone (its loss already told) has no DTR or RTS left to drop.
+    if (!ComLineLost(port) && !port.Handle->SetState(port.Dcb)) ShowMessageBox(kCloseCaption, kCloseText);
     port.Handle->Close();
     port.Handle.reset();
 }
