@@ -1,10 +1,13 @@
-// Sending a 10 MB program through a pseudo-terminal with no flow control and no delays: the
-// software must never be what limits a transfer (a serial line carries at most ~10 KB/s).
-// A reader thread plays the machine and drains the master side.
+// Sending a 10 MB program through a pseudo-terminal, and through a device server's raw TCP
+// stream on loopback, with no flow control and no delays: the software must never be what
+// limits a transfer (a serial line carries at most ~10 KB/s). A reader thread plays the
+// machine and drains the master side or the server's socket.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -120,5 +123,82 @@ static void BM_ThreadlessSend10MB(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
 }
 BENCHMARK(BM_ThreadlessSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+// The device server: accepts one connection and reads everything.
+struct TcpMachine {
+    int listener = -1;
+    int port = 0;
+    std::string dir;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> received{0};
+    std::thread reader;
+
+    TcpMachine() {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listener, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        char tmpl[] = "/tmp/skarvbench-XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        reader = std::thread([this] {
+            int c = -1;
+            std::vector<char> buf(1 << 16);
+            while (!stop) {
+                struct pollfd p{c < 0 ? listener : c, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                if (c < 0) {
+                    c = ::accept(listener, nullptr, nullptr);
+                    continue;
+                }
+                ssize_t n = ::recv(c, buf.data(), buf.size(), 0);
+                if (n > 0) received += static_cast<uint64_t>(n);
+                else if (n == 0) { ::close(c); c = -1; }
+            }
+            if (c >= 0) ::close(c);
+        });
+    }
+    ~TcpMachine() {
+        stop = true;
+        reader.join();
+        ::close(listener);
+        std::filesystem::remove_all(dir);
+    }
+    void WaitFor(uint64_t n) {
+        while (received.load() < n) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    void WriteIni() {
+        std::string path = dir + "/Vako.ini";
+        std::ofstream(path, std::ios::binary)
+            << "[VakoEdit]\r\nPort=tcp://127.0.0.1:" << port << "\r\nMaskinPort=1\r\n"
+            << "[Maskin1]\r\nPort=LINJE\r\n[LINJE]\r\nKode=ISO\r\nXonXoff=0\r\nRtsCts=0\r\nDtrDsr=0\r\n";
+        SetIniFileName(NativeToDncPath(path));
+    }
+};
+}  // namespace
+
+static void BM_ThreadSendTcp10MB(benchmark::State& state) {
+    InstallSerialPorts();
+    uint64_t wire = 0;
+    const auto lines = TenMegabyteProgram(wire);
+    for (auto _ : state) {
+        TcpMachine machine;
+        machine.WriteIni();
+        std::atomic<bool> abort{false};
+        std::atomic<int32_t> queued{0};
+        SendResult r = SendResult::Cancelled;
+        std::thread t([&] { r = ThreadSendProgram(lines, 0, "", "LINJE", abort, queued); });
+        t.join();
+        machine.WaitFor(wire);
+        if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
+}
+BENCHMARK(BM_ThreadSendTcp10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();
