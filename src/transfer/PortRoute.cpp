@@ -16,30 +16,16 @@
 #include "settings/Strings.h"
 
 namespace {
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-    const std::string p(prefix);
-    return s.size() >= p.size() && UpperCase1252(s.substr(0, p.size())) == UpperCase1252(p);
-}
 
 // "COMn" (any case, no other characters): the number, else -1.
 long ComNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 10 || !StartsWithNoCase(name, "COM")) return -1;
+    if (name.size() < 4 || name.size() > 10 || !StartsWithNoCase1252(name, "COM")) return -1;
     long n = 0;
     for (size_t i = 3; i < name.size(); ++i) {
         if (name[i] < '0' || name[i] > '9') return -1;
         n = n * 10 + (name[i] - '0');
     }
     return n;
-}
-
-bool ValidPortNumber(const std::string& port) {
-    if (port.empty() || port.size() > 5) return false;
-    long v = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    return v >= 1 && v <= 65535;
 }
 
 // The terminal drivers the kernel lists: "name /dev/prefix major minor[-minor] type".
@@ -95,15 +81,15 @@ bool NumberedLess(const std::string& a, const std::string& b) {
 }  // namespace
 
 bool IsNetworkPortName(const std::string& name) {
-    return StartsWithNoCase(name, "tcp://") || StartsWithNoCase(name, "rfc2217://");
+    return StartsWithNoCase1252(name, "tcp://") || StartsWithNoCase1252(name, "rfc2217://");
 }
 
 bool ParseNetworkPortName(const std::string& name, NetworkPortAddress& address) {
     NetworkPortAddress a;
     std::string rest;
-    if (StartsWithNoCase(name, "tcp://")) {
+    if (StartsWithNoCase1252(name, "tcp://")) {
         rest = name.substr(6);
-    } else if (StartsWithNoCase(name, "rfc2217://")) {
+    } else if (StartsWithNoCase1252(name, "rfc2217://")) {
         a.rfc2217 = true;
         rest = name.substr(10);
     } else {
@@ -123,7 +109,7 @@ bool ParseNetworkPortName(const std::string& name, NetworkPortAddress& address) 
         if (a.host.find(':') != std::string::npos) return false;  // IPv6 needs brackets
     }
     a.port = rest.substr(colon + 1);
-    if (a.host.empty() || !ValidPortNumber(a.port)) return false;
+    if (a.host.empty() || !IsPortNumber(a.port)) return false;
     for (unsigned char c : a.host)
         if (c <= ' ' || c == '/' || c == '\\' || c == '@' || c >= 0x7F) return false;
     address = a;

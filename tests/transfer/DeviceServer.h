@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "TestSupport.h"
+
 class DeviceServer {
 public:
     enum class Mode {
@@ -25,19 +27,7 @@ public:
     };
 
     explicit DeviceServer(Mode mode = Mode::Machine) : mode_(mode) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (mode_ == Mode::NeverRead) {
-            int small = 4096;
-            ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        }
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listen_, 4);
-        socklen_t len = sizeof a;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        listen_ = ListenOnLoopback(4, port_, mode_ == Mode::NeverRead ? 4096 : 0);
         thread_ = std::thread([this] { Run(); });
     }
     ~DeviceServer() {
@@ -53,17 +43,7 @@ public:
         return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
     }
     // A port on 127.0.0.1 on which nothing listens.
-    static int RefusingPort() {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(fd);
-        return ntohs(a.sin_port);
-    }
+    static int RefusingPort() { return RefusingLoopbackPort(); }
 
     int Connections() const { return connections_; }
     bool WaitAccepted(int count, std::chrono::milliseconds timeout) {

@@ -314,15 +314,9 @@ TEST(NetSerialPort, OpenFailuresSayWhy) {
 
     // A server whose queue of connections is full never answers: the connect gives up at
     // the step limit.
-    int full = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(full, 0), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    int fullPort = 0;
+    const int full = ListenOnLoopback(0, fullPort);
+    const std::string address = "127.0.0.1:" + std::to_string(fullPort);
     NetSerial filler;
     filler.SetStepLimit(2000);
     ASSERT_TRUE(filler.Open("tcp://" + address));

@@ -35,12 +35,6 @@ using namespace std::chrono_literals;
 namespace {
 using Lines = std::vector<std::string>;
 
-std::string Encode(TTapeCode code, const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) out.push_back(static_cast<char>(EncodeByte(code, c)));
-    return out;
-}
-
 // One machine; "Port" of the editor's section names the device, the machine's section names
 // the section "LINJE" that configures it.
 std::string Ini(const std::string& device, const std::string& line, const std::string& editor = "") {
@@ -122,7 +116,7 @@ TEST_F(NetTransferWindow, SendToATerminalLineNamedByItsDevPath) {
     const Lines program = {"N10 G0 X5", "*N15 HOPP OVER", "N20 Y-2.5"};
     Load(program);
     ASSERT_TRUE(Transfer('s', 10s));
-    EXPECT_EQ(m.WaitQuiet(50ms, 2s), Encode(tcIso, "%N10 G0 X5\r\nN20 Y-2.5\r\nM30") + Encode(tcIso, std::string(2, '\0')));
+    EXPECT_EQ(m.WaitQuiet(50ms, 2s), EncodeTape(tcIso, "%N10 G0 X5\r\nN20 Y-2.5\r\nM30") + EncodeTape(tcIso, std::string(2, '\0')));
     EXPECT_EQ(window->RichEdit1->AllLines(), program);
     EXPECT_FALSE(window->RichEdit1->Modified());
     EXPECT_TRUE(messages.messages.empty());
@@ -135,7 +129,7 @@ TEST_F(NetTransferWindow, SendOverRawTcpWaitsForXonAndHoldsOnXoff) {
     ScopedIni ini(Ini(server.Name(), "Kode=ISO\r\nXonXoff=1\r\nTimeMultiplier=" + std::to_string(tm) + "\r\n",
                       "StartKode=%\r\nStoppKode=M30\r\n"));
     const Lines program = Program(8000);
-    const std::string expected = Encode(tcIso, Framed(program, "%", "M30"));
+    const std::string expected = EncodeTape(tcIso, Framed(program, "%", "M30"));
     Load(program);
     size_t beforeXon = 1, atXoff = 0, heldAfter = 0, heldLater = 0;
     std::thread machine([&] {
@@ -171,9 +165,9 @@ TEST_F(NetTransferWindow, ReceiveOverRawTcpWithoutTheFlowCharacters) {
     Load({});
     std::thread machine([&] {
         if (!server.WaitAccepted(1, 10s)) return;
-        server.Send(Encode(tcIso, "%\r\nN10 G0 X5\r\n") + "\x93" + Encode(tcIso, "N20 Y"));
+        server.Send(EncodeTape(tcIso, "%\r\nN10 G0 X5\r\n") + "\x93" + EncodeTape(tcIso, "N20 Y"));
         std::this_thread::sleep_for(100ms);
-        server.Send("\x11" + Encode(tcIso, "-2.5\r\nM30\r\n\x14"));
+        server.Send("\x11" + EncodeTape(tcIso, "-2.5\r\nM30\r\n\x14"));
     });
     EXPECT_TRUE(Transfer('h', 20s));
     machine.join();
