@@ -28,6 +28,8 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 
 namespace {
+using Lines = std::vector<std::string>;
+
 class ScopedKeyStore {
 public:
     ScopedKeyStore() { SetKeyStore(&store); }
@@ -392,4 +394,41 @@ TEST(Rfc2217Port, TheSettingsReachTheLineBehindTheServer) {
     EXPECT_TRUE(LineOf(m).c_iflag & IXON);
     EXPECT_TRUE(port.Failure().empty());
     port.Close();
+}
+
+// ------------------------------------------------------------------ the dialog's own loops
+TEST(NetSerialLoops, AServerThatGoesEndsTheThreadlessSendAndTheWaitForTheFirstLine) {
+    DeviceServer server;
+    ScopedTermiosPorts ports;
+    ScopedIni ini("[VakoEdit]\r\nPort=" + server.Name() + "\r\nMaskinPort=1\r\nStoppKode=M30\r\n[Maskin1]\r\nPort=LINJE\r\n"
+                  "[LINJE]\r\nKode=ASCII\r\nTimeMultiplier=200\r\n");
+    const std::string device = ReadPortDevice();
+    MessageRecorder messages;
+
+    // Before the first line the reception waits for data; a server that goes ends the wait.
+    bool lineLost = false;
+    int passes = 0;
+    DialogLoopHooks hooks;
+    hooks.disableCommands = [&] {
+        if (server.WaitAccepted(1, 5s)) server.DropConnection();
+    };
+    hooks.processMessages = [&] { ++passes; };
+    hooks.aborted = [&] { return passes > 100; };  // the user gives up at last
+    EXPECT_TRUE(ReceiveProgram("LINJE", device, hooks, &lineLost));
+    EXPECT_TRUE(lineLost);
+    EXPECT_LT(passes, 100);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, device);
+    EXPECT_TRUE(messages.messages[0].second == kNetClosed || messages.messages[0].second.rfind(kNetBroken, 0) == 0);
+    messages.Clear();
+
+    // The send in the dialog's loop ends at the loss, without the stop code.
+    DialogLoopHooks sendHooks;
+    sendHooks.disableCommands = [&] {
+        if (server.WaitAccepted(2, 5s)) server.DropConnection();
+    };
+    Lines program(20000, "N10 G1 X100 Y100 F2000");
+    EXPECT_EQ(ThreadlessSendProgram(program, 0, "", "LINJE", device, sendHooks), SendResult::LineLost);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].first, device);
 }
