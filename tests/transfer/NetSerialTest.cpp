@@ -243,50 +243,6 @@ TEST(TelnetComPort, NegotiationEscapingCommandsAndReports) {
 }
 
 // ------------------------------------------------------------------ raw TCP
-TEST(NetSerialPort, RawStreamHoldsOnXoffAndReadsAroundTheFlowCharacters) {
-    DeviceServer server;
-    NetSerial port;
-    ASSERT_TRUE(port.Open(UpperCase1252(server.Name())));
-    ASSERT_TRUE(server.WaitAccepted(1, 5s));
-    SerialDcb d;
-    Configure(port, d);
-    d.fOutX = d.fInX = true;
-    d.XoffChar = 0x93;  // DC3 with the ISO parity bit
-    ASSERT_TRUE(port.SetState(d));
-    ASSERT_TRUE(port.Escape(EscapeFunction::SETXOFF));  // nothing goes until the machine's XON
-
-    uint32_t written = 0;
-    ASSERT_TRUE(port.Write(reinterpret_cast<const uint8_t*>("N10\r\n"), 5, written));
-    EXPECT_EQ(written, 5u);             // queued
-    EXPECT_FALSE(port.Drain(100));      // but held
-    EXPECT_EQ(server.Received(), "");
-    server.Send("\x11");
-    EXPECT_TRUE(port.Drain(2000));
-    EXPECT_TRUE(server.WaitForBytes(5, 2s));
-    EXPECT_EQ(server.Received(), "N10\r\n");
-
-    // Data from the machine arrives without its flow characters.
-    server.Send("A\x93" "B\x11" "C\r\n");
-    EXPECT_EQ(ReadAll(port), "ABC\r\n");
-    // Held again: a write of more than the queue takes what fits and returns after its
-    // timeout (TimeMultiplier 100).
-    server.Send("\x93");
-    EXPECT_EQ(ReadAll(port), "");
-    const std::string big(100000, 'X');
-    auto t0 = std::chrono::steady_clock::now();
-    ASSERT_TRUE(port.Write(reinterpret_cast<const uint8_t*>(big.data()), uint32_t(big.size()), written));
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, 100ms);
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, big.size());
-    server.Send("\x11");
-    EXPECT_TRUE(port.Drain(5000));
-    EXPECT_TRUE(server.WaitForBytes(5 + written, 5s));
-    EXPECT_EQ(server.Received(), "N10\r\n" + big.substr(0, written));
-    EXPECT_TRUE(port.Failure().empty());
-    port.Close();
-    EXPECT_TRUE(server.WaitClosedByPeer(2s));
-}
-
 TEST(NetSerialPort, AServerThatGoesEndsEveryCallWithTheReason) {
     DeviceServer server;
     NetSerial port;
