@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,8 +27,9 @@ public:
         NeverRead,  // accepts and never reads (a small receive buffer fills at once)
     };
 
-    explicit DeviceServer(Mode mode = Mode::Machine) : mode_(mode) {
-        listen_ = ListenOnLoopback(4, port_, mode_ == Mode::NeverRead ? 4096 : 0);
+    // A small receive buffer keeps what the port can have under way small.
+    explicit DeviceServer(Mode mode = Mode::Machine, bool smallBuffer = false) : mode_(mode) {
+        listen_ = ListenOnLoopback(4, port_, mode_ == Mode::NeverRead || smallBuffer ? 4096 : 0);
         thread_ = std::thread([this] { Run(); });
     }
     ~DeviceServer() {
@@ -67,6 +69,16 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return peerClosed_; });
     }
+    // The machine stops taking bytes once it has n (the port's output then stands still),
+    // and takes them again on Resume.
+    void PauseAt(size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pauseAt_ = n;
+    }
+    void Resume() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pauseAt_ = SIZE_MAX;
+    }
     // The machine sends (XON, XOFF, a program).
     void Send(const std::string& bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -105,7 +117,12 @@ private:
                 changed_.notify_all();
                 continue;
             }
-            if (mode_ == Mode::NeverRead) {
+            bool paused;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                paused = received_.size() >= pauseAt_;
+            }
+            if (mode_ == Mode::NeverRead || paused) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 continue;
             }
@@ -132,6 +149,7 @@ private:
     int conn_ = -1;
     bool peerClosed_ = false;
     int connections_ = 0;
+    size_t pauseAt_ = SIZE_MAX;
     std::string received_;
     std::mutex mutex_;
     std::condition_variable changed_;

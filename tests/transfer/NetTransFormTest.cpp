@@ -123,7 +123,7 @@ TEST_F(NetTransferWindow, SendToATerminalLineNamedByItsDevPath) {
 }
 
 TEST_F(NetTransferWindow, SendOverRawTcpWaitsForXonAndHoldsOnXoff) {
-    DeviceServer server;
+    DeviceServer server(DeviceServer::Mode::Machine, true);
     const int tm = 200;  // TimeMultiplier: each held write gives up after it
     // ISO over 8 bits without parity: the machine's XOFF is DC3 with the parity bit, 93h.
     ScopedIni ini(Ini(server.Name(), "Kode=ISO\r\nXonXoff=1\r\nTimeMultiplier=" + std::to_string(tm) + "\r\n",
@@ -137,10 +137,14 @@ TEST_F(NetTransferWindow, SendOverRawTcpWaitsForXonAndHoldsOnXoff) {
         // The port starts held ("AktiverXON" off): nothing comes before the machine's XON.
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * tm));
         beforeXon = server.ReceivedSize();
+        // A quarter in, the machine's buffer is full: it stops taking bytes and sends XOFF.
+        server.PauseAt(expected.size() / 4);
         server.Send("\x11");
         server.WaitForBytes(expected.size() / 4, 10s);
         atXoff = server.ReceivedSize();
         server.Send("\x93");
+        std::this_thread::sleep_for(std::chrono::milliseconds(tm));
+        server.Resume();
         std::this_thread::sleep_for(std::chrono::milliseconds(3 * tm));
         heldAfter = server.ReceivedSize();
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * tm));
@@ -236,12 +240,16 @@ TEST_F(NetTransferWindow, ARefusedConnectionSaysSoAndTouchesNothing) {
 }
 
 TEST_F(NetTransferWindow, AServerThatGoesAwayEndsTheSendWithTheReason) {
-    DeviceServer server;
+    // The server takes no more than its buffers hold, so the send is still under way when it
+    // goes.
+    DeviceServer server(DeviceServer::Mode::NeverRead);
     ScopedIni ini(Ini(server.Name(), "Kode=ASCII\r\nTimeMultiplier=200\r\n", "StoppKode=M30\r\n"));
     const Lines program = Program(8000);
     Load(program);
     std::thread machine([&] {
-        if (server.WaitAccepted(1, 10s) && server.WaitForBytes(20000, 10s)) server.DropConnection();
+        if (!server.WaitAccepted(1, 10s)) return;
+        for (int i = 0; i < 1000 && LinesQueued.load() < 100; ++i) std::this_thread::sleep_for(5ms);
+        server.DropConnection();
     });
     EXPECT_TRUE(Transfer('s', 30s)) << "the send did not end by itself";
     machine.join();
