@@ -136,7 +136,8 @@ TEST(PortMap, ComNamesFollowTheKeyStoreMachineWideFirst) {
     std::atomic<bool> abort{false};
     std::atomic<int32_t> queued{0};
     EXPECT_EQ(ThreadSendProgram({"N10", "N20"}, 0, "", "COM5", abort, queued), SendResult::Finished);
-    EXPECT_EQ(m.WaitQuiet(50ms, 2s), "N10\r\nN20\r\n");
+    EXPECT_TRUE(m.WaitForBytes(10, 5s));
+    EXPECT_EQ(m.Received(), "N10\r\nN20\r\n");
     EXPECT_EQ(other.Received(), "");
 }
 
@@ -341,7 +342,8 @@ TEST(Rfc2217Port, TheSettingsReachTheLineBehindTheServer) {
     EXPECT_FALSE(port.Drain(200));
     m.Send("\x11");
     EXPECT_TRUE(port.Drain(5000));
-    EXPECT_EQ(m.WaitQuiet(100ms, 5s), text);
+    EXPECT_TRUE(m.WaitForBytes(text.size(), 5s));
+    EXPECT_EQ(m.Received(), text);
     auto end = std::chrono::steady_clock::now() + 5s;
     while (!(LineOf(m).c_iflag & IXON) && std::chrono::steady_clock::now() < end) {
         port.Drain(10);

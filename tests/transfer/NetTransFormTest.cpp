@@ -116,7 +116,9 @@ TEST_F(NetTransferWindow, SendToATerminalLineNamedByItsDevPath) {
     const Lines program = {"N10 G0 X5", "*N15 HOPP OVER", "N20 Y-2.5"};
     Load(program);
     ASSERT_TRUE(Transfer('s', 10s));
-    EXPECT_EQ(m.WaitQuiet(50ms, 2s), EncodeTape(tcIso, "%N10 G0 X5\r\nN20 Y-2.5\r\nM30") + EncodeTape(tcIso, std::string(2, '\0')));
+    const std::string expected = EncodeTape(tcIso, "%N10 G0 X5\r\nN20 Y-2.5\r\nM30") + EncodeTape(tcIso, std::string(2, '\0'));
+    EXPECT_TRUE(m.WaitForBytes(expected.size(), 5s));
+    EXPECT_EQ(m.Received(), expected);
     EXPECT_EQ(window->RichEdit1->AllLines(), program);
     EXPECT_FALSE(window->RichEdit1->Modified());
     EXPECT_TRUE(messages.messages.empty());
@@ -278,7 +280,9 @@ TEST_F(NetTransferWindow, SendThroughAnRfc2217ServerSetsItsLine) {
     });
     ASSERT_TRUE(Transfer('s', 30s));
     machine.join();
-    EXPECT_EQ(m.WaitQuiet(100ms, 5s), "%N10 G0 X5\r\nN20 Y-2.5\r\nM30");
+    const std::string expected = "%N10 G0 X5\r\nN20 Y-2.5\r\nM30";
+    EXPECT_TRUE(m.WaitForBytes(expected.size(), 5s));
+    EXPECT_EQ(m.Received(), expected);
     EXPECT_EQ(cfgetospeed(&line), speed_t(B4800));
     EXPECT_TRUE(line.c_cflag & PARODD) << "odd parity (a pseudo-terminal keeps no PARENB)";
     EXPECT_TRUE(line.c_cflag & CSTOPB);
