@@ -1,10 +1,13 @@
-// Sending a 10 MB program through a pseudo-terminal with no flow control and no delays: the
-// software must never be what limits a transfer (a serial line carries at most ~10 KB/s).
-// A reader thread plays the machine and drains the master side.
+// Sending a 10 MB program through a pseudo-terminal, and through a device server's raw TCP
+// stream on loopback, with no flow control and no delays: the software must never be what
+// limits a transfer (a serial line carries at most ~10 KB/s). A reader thread plays the
+// machine and drains the master side or the server's socket.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,7 +18,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/TermiosSerial.h"
+#include "platform/NetSerial.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "transfer/SerialTransfer.h"
@@ -77,36 +80,43 @@ std::vector<std::string> TenMegabyteProgram(uint64_t& wireBytes) {
     return lines;
 }
 
-void WriteIni(const Pty& pty) {
-    std::string path = pty.dir + "/Vako.ini";
+// The device in "Port" of the editor's section, configured from the section "COM1" without
+// flow control.
+void WriteIni(const std::string& dir, const std::string& device) {
+    std::string path = dir + "/Vako.ini";
     std::ofstream(path, std::ios::binary)
-        << "[VakoEdit]\r\nPort=" << NativeToDncPath(pty.link) << "\r\nMaskinPort=1\r\n"
+        << "[VakoEdit]\r\nPort=" << device << "\r\nMaskinPort=1\r\n"
         << "[Maskin1]\r\nPort=COM1\r\n[COM1]\r\nKode=ISO\r\nXonXoff=0\r\nRtsCts=0\r\nDtrDsr=0\r\n";
     SetIniFileName(NativeToDncPath(path));
 }
-}  // namespace
+void WriteIni(const Pty& pty) { WriteIni(pty.dir, NativeToDncPath(pty.link)); }
 
-static void BM_ThreadSend10MB(benchmark::State& state) {
-    InstallTermiosSerial();
+// The transfer thread's send of the program to a new machine each pass.
+template <class Machine>
+void ThreadSendBench(benchmark::State& state) {
+    InstallSerialPorts();
     uint64_t wire = 0;
     const auto lines = TenMegabyteProgram(wire);
     for (auto _ : state) {
-        Pty pty;
-        WriteIni(pty);
+        Machine machine;
+        WriteIni(machine);
         std::atomic<bool> abort{false};
         std::atomic<int32_t> queued{0};
         SendResult r = SendResult::Cancelled;
         std::thread t([&] { r = ThreadSendProgram(lines, 0, "", "COM1", abort, queued); });
         t.join();
-        pty.WaitFor(wire);
+        machine.WaitFor(wire);
         if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
     }
     state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
 }
+}  // namespace
+
+static void BM_ThreadSend10MB(benchmark::State& state) { ThreadSendBench<Pty>(state); }
 BENCHMARK(BM_ThreadSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void BM_ThreadlessSend10MB(benchmark::State& state) {
-    InstallTermiosSerial();
+    InstallSerialPorts();
     uint64_t wire = 0;
     const auto lines = TenMegabyteProgram(wire);
     for (auto _ : state) {
@@ -120,5 +130,62 @@ static void BM_ThreadlessSend10MB(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
 }
 BENCHMARK(BM_ThreadlessSend10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+// The device server: accepts one connection and reads everything.
+struct TcpMachine {
+    int listener = -1;
+    int port = 0;
+    std::string dir;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> received{0};
+    std::thread reader;
+
+    TcpMachine() {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listener, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        char tmpl[] = "/tmp/skarvbench-XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        reader = std::thread([this] {
+            int c = -1;
+            std::vector<char> buf(1 << 16);
+            while (!stop) {
+                struct pollfd p{c < 0 ? listener : c, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                if (c < 0) {
+                    c = ::accept(listener, nullptr, nullptr);
+                    continue;
+                }
+                ssize_t n = ::recv(c, buf.data(), buf.size(), 0);
+                if (n > 0) received += static_cast<uint64_t>(n);
+                else if (n == 0) { ::close(c); c = -1; }
+            }
+            if (c >= 0) ::close(c);
+        });
+    }
+    ~TcpMachine() {
+        stop = true;
+        reader.join();
+        ::close(listener);
+        std::filesystem::remove_all(dir);
+    }
+    void WaitFor(uint64_t n) {
+        while (received.load() < n) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+};
+void WriteIni(const TcpMachine& machine) {
+    WriteIni(machine.dir, "tcp://127.0.0.1:" + std::to_string(machine.port));
+}
+}  // namespace
+
+static void BM_ThreadSendTcp10MB(benchmark::State& state) { ThreadSendBench<TcpMachine>(state); }
+BENCHMARK(BM_ThreadSendTcp10MB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -21,6 +21,7 @@ sources_for() {
                   src/convert/DxfDrawing.cpp src/convert/DrawingPieces.cpp src/convert/ContourOrder.cpp \
                   /usr/lib/x86_64-linux-gnu/libdxflib.a ;;
     RtfFuzz) echo src/document/RichText.cpp ;;
+    TelnetFuzz) echo src/platform/TelnetComPort.cpp -ltelnet ;;
     *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
   esac
 }
@@ -46,6 +47,14 @@ seed_RtfFuzz() {
   printf '{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;}\\f0\\fs24 Hei \\b fet\\b0  \\i kursiv\\i0\\par\\cf1\\ul r\\'"'"'f8d\\ulnone\\line\\tab\\uc1\\u8364?\\par}' > "$d/basic.rtf"
   printf '{\\rtf1{\\*\\generator x;}{\\info{\\title t}}{\\stylesheet{\\s0 Normal;}}\\pard\\qc\\fs48\\b Skarv\\b0\\par\\fs20 \\'"'"'c5pne {\\b\\i x}\\par}' > "$d/groups.rtf"
   printf '{\\rtf1 {\\b unbalanced \\'"'"'e' > "$d/broken.rtf"
+}
+
+seed_TelnetFuzz() {
+  local d=$1
+  # A device server's greeting, answers, modem state and data with a doubled IAC.
+  printf '\377\373\003\377\375\003\377\373\001\377\375\000\377\373\000\377\375\054' > "$d/greeting.bin"
+  printf '\377\372\054\145\000\000\022\300\377\360\377\372\054\153\060\377\360N10\377\377X\r\n' > "$d/answers.bin"
+  printf '\377\372\054\154\377\360\377\372\054\155\377\360\377\376\054\377\372\054' > "$d/broken.bin"
 }
 
 for t in "${targets[@]}"; do

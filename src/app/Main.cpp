@@ -11,7 +11,7 @@
 #include "platform/PosixFtpClient.h"
 #include "platform/DevPortDriver.h"
 #include "platform/ProcessLauncher.h"
-#include "platform/TermiosSerial.h"
+#include "platform/NetSerial.h"
 #include "windows/print/PrintCommand.h"
 #include "settings/Launcher.h"
 #include "windows/transfer/AskDlg.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     InstallPrompterMessageSink();
     static ProcessLauncher launcher;
     SetLauncher(&launcher);
-    InstallTermiosSerial();
+    InstallSerialPorts();
     InstallPlatformIoDriver();
     LoadPunchSection();
     SetPortErrorBox([](const std::string& c, const std::string& t) { GetPrompter().Error(c, t); });

@@ -37,7 +37,13 @@ CliRegistrar::CliRegistrar(const char* name, const char* usage, CliFn fn) {
 }
 
 void PrintError(const std::string& text) {
-    std::string t = Cp1252ToUtf8(text);
+    // A message box breaks its lines at "\r"; so does the terminal here.
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') lines += text[i];
+        else if (i + 1 >= text.size() || text[i + 1] != '\n') lines += '\n';
+    }
+    std::string t = Cp1252ToUtf8(lines);
     std::fprintf(stderr, "%s\n", t.c_str());
 }
 

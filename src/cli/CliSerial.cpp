@@ -1,5 +1,5 @@
-// skarv encode, decode, send and receive: the tape codes and the serial transfer of the
-// transfer dialog from the command line.
+// skarv encode, decode, send, receive and ports: the tape codes, the serial transfer of the
+// transfer dialog, and the serial ports this computer has, from the command line.
 #include <signal.h>
 
 #include <atomic>
@@ -10,7 +10,8 @@
 #include "cli/Cli.h"
 #include "convert/IsoEia.h"
 #include "nctools/LineList.h"
-#include "platform/TermiosSerial.h"
+#include "platform/NetSerial.h"
+#include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
 #include "settings/Visual.h"
@@ -111,7 +112,7 @@ int Send(CliContext& ctx) {
     if (!SerialPortOrSay(device)) return 1;
     std::string section = PortSettingsSection(device, MachineSection(ctx.machine - 1));
 
-    InstallTermiosSerial();
+    InstallSerialPorts();
     CatchInterrupt();
     std::atomic<bool> abort{false};
     std::atomic<int32_t> queued{start};
@@ -139,7 +140,7 @@ int Receive(CliContext& ctx) {
     std::string device = ReadPortDevice();
     if (!SerialPortOrSay(device)) return 1;
     std::string section = PortSettingsSection(device, MachineSection(ctx.machine - 1));
-    InstallTermiosSerial();
+    InstallSerialPorts();
     CatchInterrupt();
     std::vector<std::string> lines;
     DialogLoopHooks hooks;
@@ -148,15 +149,46 @@ int Receive(CliContext& ctx) {
         lines.push_back(line);
         Progress("Mottatt " + std::to_string(lines.size()) + " linjer");
     };
-    if (!ReceiveProgram(section, device, hooks)) return 1;
+    bool lost = false;
+    if (!ReceiveProgram(section, device, hooks, &lost)) return 1;
     Progress("Mottatt " + std::to_string(lines.size()) + " linjer\n");
+    if (lost && lines.empty()) return 1;
     std::string out;
     for (auto& l : lines) out += l + "\r\n";
     if (!WriteAllBytes(ctx.args[0], out)) {
         PrintError("Feil ved lagring av " + ctx.args[0]);
         return 1;
     }
-    return g_interrupted.load() && lines.empty() ? 1 : 0;
+    return lost || (g_interrupted.load() && lines.empty()) ? 1 : 0;
+}
+// The serial ports this computer has, and the names the settings can give them.
+int Ports(CliContext& ctx) {
+    if (!ctx.args.empty()) return UsageError("ports tar ingen argumenter");
+    const SerialPortInventory inv = TakeSerialPortInventory();
+    std::string out;
+    auto none = [&](bool empty) {
+        if (empty) out += "  (ingen)\n";
+    };
+    out += "USB-adaptere og andre med fast navn (/dev/serial/by-id):\n";
+    for (auto& l : inv.byId) out += "  " + l.name + " -> " + (l.target.empty() ? "(borte)" : l.target) + "\n";
+    none(inv.byId.empty());
+    out += "Innebygde serieporter som svarer:\n";
+    for (auto& u : inv.uarts) {
+        out += "  " + u;
+        // The COM name that reaches the port, unless a link or the map gives it another.
+        const std::string com = "COM" + std::to_string(std::stol(u.substr(u.rfind("ttyS") + 4)) + 1);
+        if (SerialDevicePath(com) == u) out += " (" + com + ")";
+        out += "\n";
+    }
+    none(inv.uarts.empty());
+    out += "COM-navn i /dev:\n";
+    for (auto& l : inv.comLinks) out += "  " + l.name + " -> " + (l.target.empty() ? "(borte)" : l.target) + "\n";
+    none(inv.comLinks.empty());
+    out += std::string("COM-navn i ") + kPortMapKey + " (maskinen før brukeren):\n";
+    for (auto& m : inv.mapped)
+        out += "  " + m.com + " = " + m.target + (m.machineWide ? " (maskinen)" : " (brukeren)") + "\n";
+    none(inv.mapped.empty());
+    return WriteAllBytes("-", Cp1252ToUtf8(out)) ? 0 : 1;
 }
 }  // namespace
 
@@ -164,3 +196,4 @@ SKARV_COMMAND("encode", "[--ini FIL] encode --code NAVN [FIL]", Encode);
 SKARV_COMMAND("decode", "[--ini FIL] decode --code NAVN [FIL]", Decode);
 SKARV_COMMAND("send", "[--ini FIL] [--machine N] send FIL [--from-line N] [--start-sequence TEKST]", Send);
 SKARV_COMMAND("receive", "[--ini FIL] [--machine N] receive UTFIL", Receive);
+SKARV_COMMAND("ports", "ports", Ports);

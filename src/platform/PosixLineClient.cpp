@@ -1,6 +1,7 @@
 #include "platform/PosixLineClient.h"
 
 #include "platform/Sockets.h"
+#include "settings/Strings.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -10,18 +11,6 @@
 
 #include <cerrno>
 
-namespace {
-bool ValidPort(const std::string& port) {
-    if (port.empty() || port.size() > 5) return false;
-    int v = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    return v >= 1 && v <= 65535;
-}
-
-}  // namespace
 
 bool PosixLineClient::WaitFor(short events, long long deadlineMs) {
     // A failed poll counts as ready: the following call reports the error.
@@ -30,7 +19,7 @@ bool PosixLineClient::WaitFor(short events, long long deadlineMs) {
 
 bool PosixLineClient::Connect(const std::string& host, const std::string& port) {
     Disconnect();
-    if (host.empty() || !ValidPort(port)) return false;
+    if (host.empty() || !IsPortNumber(port)) return false;
     long long deadline = SteadyNowMs() + connectMs_;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

@@ -69,3 +69,14 @@ bool QtKeyStore::WriteValue(KeyRoot root, const std::string& key, const std::str
     s.sync();
     return s.status() == QSettings::NoError;
 }
+
+bool QtKeyStore::ValueNames(KeyRoot root, const std::string& key, std::vector<std::string>& names) {
+    QSettings s(QSettings::NativeFormat, ScopeOf(root), QStringLiteral("Vako"));
+    if (!QFileInfo::exists(s.fileName())) return false;
+    const QString group = GroupOf(key);
+    if (!group.isEmpty()) s.beginGroup(group);
+    names.clear();
+    for (const QString& k : s.childKeys())
+        if (k != QStringLiteral(".key")) names.push_back(Utf8ToCp1252(k.toStdString()));
+    return true;
+}

@@ -10,4 +10,5 @@ public:
                    std::string& value) override;
     bool WriteValue(KeyRoot root, const std::string& key, const std::string& name,
                     const std::string& value) override;
+    bool ValueNames(KeyRoot root, const std::string& key, std::vector<std::string>& names) override;
 };

@@ -357,13 +357,8 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, in
     written = 0;
     if (fd_ < 0) return false;
     if (n == 0) return true;
-    uint64_t total = uint64_t(timeouts_.WriteTotalTimeoutMultiplier) * n + timeouts_.WriteTotalTimeoutConstant;
-    bool unlimited = total == 0;
-    if (maxWaitMs >= 0 && (unlimited || uint64_t(maxWaitMs) < total)) {
-        total = static_cast<uint64_t>(maxWaitMs);
-        unlimited = false;
-    }
-    const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
+    const auto deadline = WriteDeadline(timeouts_, n, maxWaitMs);
+    const bool unlimited = deadline == Clock::time_point::max();
     std::unique_lock<std::mutex> lock(mutex_);
     uint32_t accepted = 0;
     while (!dead_) {
@@ -394,11 +389,8 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t n, uint32_t& written, in
 bool TermiosSerial::ReadByte(uint8_t& byte, bool& got) {
     got = false;
     if (fd_ < 0) return false;
-    uint64_t total = uint64_t(timeouts_.ReadTotalTimeoutMultiplier) + timeouts_.ReadTotalTimeoutConstant;
-    if (total == 0 && timeouts_.ReadIntervalTimeout == 0xFFFFFFFFu) total = 0;  // return at once
-    else if (total == 0) total = UINT64_MAX;                                   // no timeout
-    const bool unlimited = total == UINT64_MAX;
-    const auto deadline = unlimited ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(total);
+    const auto deadline = ReadByteDeadline(timeouts_);
+    const bool unlimited = deadline == Clock::time_point::max();
     for (;;) {
         bool software;
         {
@@ -472,8 +464,4 @@ void TermiosSerial::Close() {
     fd_ = -1;
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.clear();
-}
-
-void InstallTermiosSerial() {
-    SetSerialDeviceFactory([] { return std::unique_ptr<SerialDevice>(new TermiosSerial()); });
 }

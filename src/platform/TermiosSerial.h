@@ -69,6 +69,3 @@ private:
 // The termios control and input flags for line settings (the speed bits aside); false for
 // settings the line cannot take (a byte size outside 5-8, an unknown parity or stop-bit value).
 bool LineSettingsToTermios(const SerialDcb& dcb, uint32_t& cflag, uint32_t& iflag);
-
-// Makes the program's ports termios ports.
-void InstallTermiosSerial();

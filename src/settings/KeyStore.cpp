@@ -36,6 +36,17 @@ bool MemoryKeyStore::WriteValue(KeyRoot root, const std::string& key, const std:
     return true;
 }
 
+bool MemoryKeyStore::ValueNames(KeyRoot root, const std::string& key, std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Root& r = Of(root);
+    if (r.unavailable) return false;
+    auto it = r.keys.find(UpperCase1252(key));
+    if (it == r.keys.end()) return false;
+    names.clear();
+    for (auto& [name, value] : it->second) names.push_back(name);
+    return true;
+}
+
 void MemoryKeyStore::AddKey(KeyRoot root, const std::string& key) {
     std::lock_guard<std::mutex> lock(mutex_);
     Of(root).keys[UpperCase1252(key)];

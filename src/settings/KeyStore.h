@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 enum class KeyRoot { LocalMachine, CurrentUser };
 
@@ -19,6 +20,10 @@ public:
                            std::string& value) = 0;
     virtual bool WriteValue(KeyRoot root, const std::string& key, const std::string& name,
                             const std::string& value) = 0;
+    // The names of the key's values (not of its subkeys). False when the key is missing.
+    virtual bool ValueNames(KeyRoot root, const std::string& key, std::vector<std::string>& names) {
+        return false;
+    }
 };
 
 class MemoryKeyStore : public KeyStore {
@@ -28,6 +33,7 @@ public:
                    std::string& value) override;
     bool WriteValue(KeyRoot root, const std::string& key, const std::string& name,
                     const std::string& value) override;
+    bool ValueNames(KeyRoot root, const std::string& key, std::vector<std::string>& names) override;
     // Test hooks.
     void AddKey(KeyRoot root, const std::string& key);
     void SetReadOnly(KeyRoot root, bool readOnly);

@@ -145,3 +145,13 @@ bool ParseFloat(std::string_view s, double& value) {
 }
 
 std::string IntToText(long long v) { return std::to_string(v); }
+
+bool IsPortNumber(std::string_view s) {
+    if (s.empty() || s.size() > 5) return false;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    return v >= 1 && v <= 65535;
+}

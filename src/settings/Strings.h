@@ -25,5 +25,8 @@ bool ParseInt32(std::string_view s, int32_t& value);
 // exponent. A comma or any other stray character fails; so do inf and nan.
 bool ParseFloat(std::string_view s, double& value);
 
+// A TCP port number: one to five decimal digits, 1 to 65535.
+bool IsPortNumber(std::string_view s);
+
 // Decimal text of a value.
 std::string IntToText(long long v);

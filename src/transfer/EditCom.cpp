@@ -29,13 +29,16 @@ void OpenComPort(const std::string& section, const std::string& device, bool sen
     port.Code = TapeCodeFromName(ReadIniString(section, "Kode", "ISO"));
 
     ok = false;
+    port.LineError.clear();
     if (port.Handle) {
         port.Handle->Close();
         port.Handle.reset();
     }
-    port.Handle = CreateSerialDevice();
+    port.Handle = CreateSerialDevice(name);
     if (!port.Handle) return;
     if (!port.Handle->Open(name)) {
+        // A device server says why it could not be reached; the caller shows it.
+        port.LineError = port.Handle->Failure();
         port.Handle.reset();
         return;
     }
@@ -99,7 +102,8 @@ void CloseComPort(TComPort& port) {
     if (!port.Handle) return;
     port.Dcb.fDtrControl &= static_cast<uint8_t>(~1u);  // the low bit: DTR inactive
     port.Dcb.fRtsControl &= static_cast<uint8_t>(~2u);  // the high bit: RTS inactive
-    if (!port.Handle->SetState(port.Dcb)) ShowMessageBox(kCloseCaption, kCloseText);
+    // A line that is gone (its loss already told) has no DTR or RTS left to drop.
+    if (!ComLineLost(port) && !port.Handle->SetState(port.Dcb)) ShowMessageBox(kCloseCaption, kCloseText);
     port.Handle->Close();
     port.Handle.reset();
 }
@@ -148,6 +152,12 @@ void WriteComBlock(TComPort& port, std::string& block) {
 bool DrainComPort(TComPort& port) {
     if (!port.Handle) return false;
     return port.Handle->Drain(port.TimeMultiplier);
+}
+
+bool ComLineLost(TComPort& port) {
+    if (!port.Handle) return false;
+    if (port.LineError.empty()) port.LineError = port.Handle->Failure();
+    return !port.LineError.empty();
 }
 
 void ReadComLine(TComPort& port, std::string& line, bool& done) {

@@ -40,6 +40,9 @@ struct TComPort {
     int32_t Loop = 0;               // busy-wait count after each byte sent
     std::string Eob;                // appended to every line sent, at most 10 bytes
     CommTimeouts Timeouts;
+    // Why the device could not be opened, or why it can carry no more bytes (a device
+    // server's connection is gone); empty otherwise.
+    std::string LineError;
 };
 
 // Opens the device and configures it from the section. On failure the device is closed and,
@@ -55,3 +58,5 @@ void WriteComBlock(TComPort& port, std::string& block);
 bool DrainComPort(TComPort& port);
 // Reads until a line is complete or reception is over (done).
 void ReadComLine(TComPort& port, std::string& line, bool& done);
+// True when the device can carry no more bytes; LineError then says why.
+bool ComLineLost(TComPort& port);

@@ -1,7 +1,9 @@
 #pragma once
 // The serial device under a port: open, queue setup, the line state as a device control
-// record, escape functions, timeouts, write, read of one byte, close. The real one works on
-// termios (src/platform/TermiosSerial); tests put a recorder in its place.
+// record, escape functions, timeouts, write, read of one byte, close. The real ones work on
+// termios (src/platform/TermiosSerial) and on a serial device server over TCP
+// (src/platform/NetSerial); tests put a recorder in their place.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -70,6 +72,15 @@ struct CommTimeouts {
     uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// When a write of n bytes gives up: after WriteTotalTimeoutMultiplier * n +
+// WriteTotalTimeoutConstant, or after maxWaitMs when that is shorter and not negative;
+// time_point::max() for no timeout.
+std::chrono::steady_clock::time_point WriteDeadline(const CommTimeouts& timeouts, uint32_t n,
+                                                    int32_t maxWaitMs);
+// When a read of one byte gives up; time_point::max() for no timeout, now for a read that
+// returns at once (ReadIntervalTimeout MAXDWORD with no total).
+std::chrono::steady_clock::time_point ReadByteDeadline(const CommTimeouts& timeouts);
+
 enum class EscapeFunction { SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6 };
 
 class SerialDevice {
@@ -92,16 +103,22 @@ public:
     // Reads one byte within the read timeout. got is false on a timeout; false on a failure.
     virtual bool ReadByte(uint8_t& byte, bool& got) = 0;
     virtual void Close() = 0;
+    // Why the device can carry no more bytes, in the system's words: a device server closed
+    // or lost the connection, or (after a failed Open) why it could not be reached. Empty
+    // while the line works; a terminal line that falls silent is waited on like a held one.
+    virtual std::string Failure() const { return std::string(); }
 };
 
-// How ports are made: the program installs the termios one, tests their own. Without one,
-// no port can be opened.
-using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
+// How ports are made, by the name of the port: the program installs its real ports, tests
+// their own. Without a factory, no port can be opened.
+using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>(const std::string& name)>;
 SerialDeviceFactory SetSerialDeviceFactory(SerialDeviceFactory factory);
-std::unique_ptr<SerialDevice> CreateSerialDevice();
+std::unique_ptr<SerialDevice> CreateSerialDevice(const std::string& name);
 
-// The native path of a port named the Windows way: "\\.\" before the name is dropped; a name
+// The native path of a port named the Windows way: "\\.\" before the name is dropped; a
+// "COMn" name mapped in the key store (MappedPortName) stands for its mapped name; a name
 // with "/" or "\" in it is a path (DNC or native, resolved without regard to case); "COMn" is
 // "/dev/COMn" when that exists (a shop can name its adapters so), else "/dev/ttyS" + (n - 1);
-// any other name is looked up in /dev. Empty when the name can name no device.
+// any other name is looked up in /dev. Empty when the name can name no terminal device (a
+// device server's name included).
 std::string SerialDevicePath(const std::string& name);

@@ -22,8 +22,18 @@ void WriteStopCodeAndTrailer(TComPort& port, const SendFraming& framing) {
 // taking a processor.
 constexpr auto kIdlePass = std::chrono::milliseconds(5);
 
-void ShowOpenFailed(const std::string& device) {
-    ShowMessageBox(std::string(kOpenCaptionPrefix) + device, kOpenFailedText);
+// A device server's reason goes on the line under the system's own words.
+void ShowOpenFailed(const std::string& device, const TComPort& port) {
+    std::string text = kOpenFailedText;
+    if (!port.LineError.empty()) text += "\r" + port.LineError;
+    ShowMessageBox(std::string(kOpenCaptionPrefix) + device, text);
+}
+
+// The line is gone: nothing more can be sent or received over it.
+bool LineLost(TComPort& port, const std::string& device) {
+    if (!ComLineLost(port)) return false;
+    ShowMessageBox(device, port.LineError);
+    return true;
 }
 
 bool IsStarLine(const std::string& s) { return !s.empty() && s[0] == '*'; }
@@ -41,8 +51,6 @@ SendFraming ReadSendFraming() {
 }
 
 std::string ReadPortDevice() { return ReadIniString(kEditorSection, "Port", kDefaultPort); }
-
-bool IsSerialDevice(const std::string& device) { return device.find("COM") != std::string::npos; }
 
 std::string PortSettingsSection(const std::string& device, const std::string& machineSection) {
     if (ReadIniBool(kEditorSection, "MaskinPort", false))
@@ -78,7 +86,7 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
     if (!ok) {
         // The old thread ended here without a word; the user is told, as the dialog's own
         // loop does.
-        ShowOpenFailed(device);
+        ShowOpenFailed(device, port);
         return SendResult::OpenFailed;
     }
     const SendFraming framing = ReadSendFraming();
@@ -90,6 +98,7 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
     bool finished = false;
     for (;;) {
         WriteComBlock(port, block);
+        if (LineLost(port, device)) break;
         if (block.empty()) {
             const auto count = static_cast<int32_t>(lines.size());
             finished = index >= count;
@@ -109,19 +118,23 @@ SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t star
         if (abortTransfer.load(std::memory_order_relaxed) || finished || (terminated && terminated()))
             break;
     }
-    SendResult result = SendResult::Cancelled;
+    SendResult result = port.LineError.empty() ? SendResult::Cancelled : SendResult::LineLost;
     if (finished) {
         result = SendResult::Finished;
         WriteStopCodeAndTrailer(port, framing);
         // The transfer is over when the last byte has left the port, not when it is queued:
         // a machine that holds XOFF at the end is waited for until the user cancels.
         while (!DrainComPort(port)) {
+            if (LineLost(port, device)) {
+                result = SendResult::LineLost;
+                break;
+            }
             if (abortTransfer.load(std::memory_order_relaxed) || (terminated && terminated())) {
                 result = SendResult::Cancelled;
                 break;
             }
         }
-        if (!framing.CloseCom) {
+        if (result == SendResult::Finished && !framing.CloseCom) {
             while (!abortTransfer.load(std::memory_order_relaxed) && !(terminated && terminated()))
                 std::this_thread::sleep_for(kIdlePass);
         }
@@ -141,7 +154,7 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
     bool ok = false;
     OpenComPort(portSection, device, true, ok, port);
     if (!ok) {
-        ShowOpenFailed(device);
+        ShowOpenFailed(device, port);
         return SendResult::OpenFailed;
     }
     if (hooks.disableCommands) hooks.disableCommands();
@@ -161,8 +174,10 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
             ++index;
         }
     };
+    bool lost = false;
     for (;;) {
         WriteComBlock(port, block);
+        if ((lost = LineLost(port, device))) break;
         pump();
         if (!aborted() && block.empty()) {
             takeLine();
@@ -172,11 +187,19 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
         if (aborted() || finished) break;
     }
     if (hooks.hideSelection) hooks.hideSelection();
+    if (lost) {
+        CloseComPort(port);
+        return SendResult::LineLost;
+    }
     // Unlike the thread, the stop code and the trailer go out after a cancel too.
     WriteStopCodeAndTrailer(port, framing);
     // Until the tape end has left the port; after a cancel one more write timeout at most.
     while (!DrainComPort(port)) {
         pump();
+        if (LineLost(port, device)) {
+            CloseComPort(port);
+            return SendResult::LineLost;
+        }
         if (aborted()) {
             finished = false;
             break;
@@ -194,12 +217,12 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
 }
 
 bool ReceiveProgram(const std::string& portSection, const std::string& device,
-                    const DialogLoopHooks& hooks) {
+                    const DialogLoopHooks& hooks, bool* lineLost) {
     TComPort port;
     bool ok = false;
     OpenComPort(portSection, device, false, ok, port);
     if (!ok) {
-        ShowOpenFailed(device);
+        ShowOpenFailed(device, port);
         return false;
     }
     if (hooks.disableCommands) hooks.disableCommands();
@@ -212,6 +235,12 @@ bool ReceiveProgram(const std::string& portSection, const std::string& device,
         if (!line.empty()) {
             if (hooks.lineReceived) hooks.lineReceived(line);
             arrived = true;
+        }
+        // Before the first line the loop waits for data; a line that is gone ends that wait.
+        // After lines have come, the end of the connection is the end of the reception.
+        if (done && !arrived && LineLost(port, device)) {
+            if (lineLost) *lineLost = true;
+            break;
         }
         if ((hooks.aborted && hooks.aborted()) || (done && arrived)) break;
     }

@@ -8,13 +8,16 @@
 #include <vector>
 
 #include "settings/Settings.h"
+#include "transfer/PortRoute.h"
 
 inline constexpr const char* kEditorSection = "VakoEdit";
 inline constexpr const char* kDefaultPort = "Com2";
 inline constexpr const char* kOpenCaptionPrefix = "Åpne ";
 inline constexpr const char* kOpenFailedText = "Åpning feilet";
 
-enum class SendResult { OpenFailed, Finished, Cancelled };
+// LineLost: a device server's connection went (the reason shown with the device name as
+// caption); nothing more was sent.
+enum class SendResult { OpenFailed, Finished, Cancelled, LineLost };
 
 // How a send frames the program (section "VakoEdit"), read afresh at the start of each send:
 // the start code before the first line, the stop code and "Trailer" NUL bytes after the
@@ -32,8 +35,6 @@ SendFraming ReadSendFraming();
 
 // The device name of the transfer ("Port" of the editor's section, upper-cased).
 std::string ReadPortDevice();
-// True when the device is a serial port, false for the tape reader and punch.
-bool IsSerialDevice(const std::string& device);
 // The section that configures the port: "Port" of the machine's section when "MaskinPort" is
 // on (defaulting to the device name), otherwise the device name.
 std::string PortSettingsSection(const std::string& device, const std::string& machineSection);
@@ -45,8 +46,9 @@ int32_t WholeProgramStartIndex(const std::vector<std::string>& lines);
 
 // The body of the transfer thread. abortTransfer is only read; linesQueued is written after
 // each line taken into the send block (the index of the next line). terminated, when given,
-// asks the send to stop as a cancel does. Shows "Åpne <device>" / "Åpning feilet" when the
-// port cannot be opened. Finished only when the tape end has left the port.
+// asks the send to stop as a cancel does. Shows "Åpne <device>" / "Åpning feilet" (and the
+// device server's reason on the next line) when the port cannot be opened. Finished only
+// when the tape end has left the port.
 SendResult ThreadSendProgram(const std::vector<std::string>& lines, int32_t startIndex,
                              std::string startSequence, const std::string& portSection,
                              const std::atomic<bool>& abortTransfer,
@@ -73,6 +75,8 @@ SendResult ThreadlessSendProgram(const std::vector<std::string>& lines, int32_t 
                                  const std::string& device, const DialogLoopHooks& hooks);
 
 // The receive loop: lines until the user cancels, or until reception is over after at least
-// one line. False when the port could not be opened (message shown, nothing touched).
+// one line. False when the port could not be opened (message shown, nothing touched). When
+// a device server's connection goes, the loop ends with the reason shown; the lines that
+// arrived stay, and lineLost (when given) is set.
 bool ReceiveProgram(const std::string& portSection, const std::string& device,
-                    const DialogLoopHooks& hooks);
+                    const DialogLoopHooks& hooks, bool* lineLost = nullptr);

@@ -56,3 +56,15 @@ TEST(QtKeyStore, MachineWideValueLocatesTheIni) {
     SetIniFileName("");
     std::remove(SystemFile().c_str());
 }
+
+TEST(QtKeyStore, ValueNamesOfTheRootKeyAndOfASubkey) {
+    WriteFileBytes(UserFile(), "[General]\nCOM5=/dev/ttyUSB0\nINI-Fil=Vako.ini\n\n[Personal]\nTekstFormatering=1\n");
+    QtKeyStore store;
+    std::vector<std::string> names;
+    ASSERT_TRUE(store.ValueNames(KeyRoot::CurrentUser, "Software\\Vako", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"COM5", "INI-Fil"}));
+    ASSERT_TRUE(store.ValueNames(KeyRoot::CurrentUser, "Software\\Vako\\Personal", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"TekstFormatering"}));
+    std::remove(UserFile().c_str());
+    EXPECT_FALSE(store.ValueNames(KeyRoot::CurrentUser, "Software\\Vako", names));
+}

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +48,32 @@ void WriteFileBytes(const std::string& nativePath, const std::string& bytes) {
 std::string ReadFileBytes(const std::string& nativePath) {
     std::ifstream in(nativePath, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int ListenOnLoopback(int backlog, int& port, int receiveBuffer) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    if (backlog >= 0) ::listen(fd, backlog);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+int RefusingLoopbackPort() {
+    int port = 0;
+    ::close(ListenOnLoopback(-1, port));
+    return port;
+}
+
+std::string EncodeTape(TTapeCode code, const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) out.push_back(static_cast<char>(EncodeByte(code, c)));
+    return out;
 }
 
 MessageRecorder::MessageRecorder() {

@@ -1,10 +1,12 @@
 #pragma once
 // Shared helpers of the tests: temporary folders, files written byte for byte, a recorder
 // of the messages the core shows.
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "convert/IsoEia.h"
 #include "settings/MessageSink.h"
 
 // A fresh folder under the system's temporary folder, removed at the end of the test.
@@ -57,6 +59,15 @@ private:
 // Runs a program, returns its exit status; stdout and stderr are captured.
 int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
                const std::string& input = std::string());
+
+// A listening TCP socket on 127.0.0.1 at a free port (port set); with receiveBuffer the
+// connections it accepts get that receive buffer.
+int ListenOnLoopback(int backlog, int& port, int receiveBuffer = 0);
+// A port on 127.0.0.1 on which nothing listens: a connection to it is refused.
+int RefusingLoopbackPort();
+
+// The bytes a port sends for the text in a tape code.
+std::string EncodeTape(TTapeCode code, const std::string& text);
 
 std::string SharedDir();   // ../shared beside the sources
 std::string BinDir();      // the program directory of the build

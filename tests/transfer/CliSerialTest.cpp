@@ -10,9 +10,11 @@
 #include <chrono>
 #include <thread>
 
+#include "DeviceServer.h"
 #include "PtyMachine.h"
 #include "TestSupport.h"
 #include "convert/IsoEia.h"
+#include "platform/NetSerial.h"
 #include "settings/PathResolve.h"
 
 using namespace std::chrono_literals;
@@ -100,4 +102,43 @@ TEST(CliSerial, CtrlCEndsTheReceptionAndKeepsWhatArrived) {
     ASSERT_TRUE(WIFEXITED(status)) << "skarv receive did not end on Ctrl-C";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(out), "N10 G0\r\nN20 X1\r\n");
+}
+
+TEST(CliSerial, PortsListsTheComMapAndSendAndReceiveTakeDeviceServers) {
+    // The machine-wide map names a device server "COM5" (the test main points the key stores
+    // at temporary folders).
+    DeviceServer server;
+    const std::string conf = std::string(std::getenv("XDG_CONFIG_DIRS")) + "/Vako.conf";
+    WriteFileBytes(conf, "[General]\nCOM5=" + server.Name() + "\n");
+    std::string out, err;
+    ASSERT_EQ(RunProgram({Skarv(), "ports"}, &out, &err), 0) << err;
+    EXPECT_NE(out.find("COM5 = " + server.Name() + " (maskinen)"), std::string::npos) << out;
+
+    TempDir dir;
+    const std::string ini = dir.File("Vako.ini");
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=COM5\r\nStoppKode=M30\r\n[COM5]\r\nKode=ASCII\r\nTimeMultiplier=1000\r\n");
+    WriteFileBytes(dir.File("P1.NC"), "N10 G0 X5\r\nN20 G1 Y2\r\n");
+    ASSERT_EQ(RunProgram({Skarv(), "--ini", ini, "send", dir.File("P1.NC")}, &out, &err), 0) << err;
+    ASSERT_TRUE(server.WaitForBytes(25, 5s));
+    EXPECT_EQ(server.Received(), "N10 G0 X5\r\nN20 G1 Y2\r\nM30");
+    std::remove(conf.c_str());
+
+    // Receive straight from the server's name; the machine ends its tape with DC4.
+    const std::string name = server.Name();
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=" + name + "\r\nMaskinPort=1\r\n[Maskin1]\r\nPort=LINJE\r\n"
+                        "[LINJE]\r\nKode=ASCII\r\nTimeMultiplier=1000\r\n");
+    std::thread machine([&] {
+        if (server.WaitAccepted(2, 5s)) server.Send("%\r\nN10 X1\r\n\x14");
+    });
+    int rc = RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT.NC")}, &out, &err);
+    machine.join();
+    ASSERT_EQ(rc, 0) << err;
+    EXPECT_EQ(ReadFileBytes(dir.File("UT.NC")), "%\r\nN10 X1\r\n");
+
+    // A refused connection: the reason on its own line, no file.
+    const std::string refused = "tcp://127.0.0.1:" + std::to_string(DeviceServer::RefusingPort());
+    WriteFileBytes(ini, "[VakoEdit]\r\nPort=" + refused + "\r\n");
+    EXPECT_EQ(RunProgram({Skarv(), "--ini", ini, "receive", dir.File("UT2.NC")}, &out, &err), 1);
+    EXPECT_NE(err.find(Cp1252ToUtf8(std::string(kOpenFailedText) + "\n" + kNetNoContact)), std::string::npos) << err;
+    EXPECT_FALSE(FileExists(dir.File("UT2.NC")));
 }

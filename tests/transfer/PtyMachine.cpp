@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "platform/TermiosSerial.h"
+#include "platform/NetSerial.h"
 
 PtyMachine::PtyMachine() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -104,6 +104,6 @@ SerialDeviceFactory g_previous;
 }
 ScopedTermiosPorts::ScopedTermiosPorts() {
     g_previous = SetSerialDeviceFactory({});
-    InstallTermiosSerial();
+    InstallSerialPorts();
 }
 ScopedTermiosPorts::~ScopedTermiosPorts() { SetSerialDeviceFactory(g_previous); }

@@ -19,6 +19,9 @@ public:
     PtyMachine& operator=(const PtyMachine&) = delete;
 
     const std::string& slavePath() const { return slave_; }
+    // A descriptor of the slave held by the machine: the line's settings as the port (or a
+    // device server) left them can be read through it.
+    int slaveFd() const { return slaveHold_; }
     // A link "<temp>/COM1" to the slave; its DNC form names the port in the settings.
     const std::string& linkPath() const { return link_; }
 
@@ -46,7 +49,7 @@ private:
     std::thread reader_;
 };
 
-// Installs the termios ports for the test's lifetime.
+// Installs the program's own ports (terminal lines and device servers) for the test's lifetime.
 class ScopedTermiosPorts {
 public:
     ScopedTermiosPorts();

@@ -71,7 +71,7 @@ class ScopedRecordingPorts {
 public:
     ScopedRecordingPorts() : record(std::make_shared<SerialRecord>()) {
         auto r = record;
-        previous_ = SetSerialDeviceFactory([r] { return std::unique_ptr<SerialDevice>(new RecordingSerial(r)); });
+        previous_ = SetSerialDeviceFactory([r](const std::string&) { return std::unique_ptr<SerialDevice>(new RecordingSerial(r)); });
     }
     ~ScopedRecordingPorts() { SetSerialDeviceFactory(previous_); }
     std::shared_ptr<SerialRecord> record;
