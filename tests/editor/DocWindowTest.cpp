@@ -535,9 +535,9 @@ TEST_F(DocWindow, DrawingWithTextOpensAndTellsWhatIsLeftOut) {
     TTextForm form;
     form.show();
     Open(form, M1("SKILT.DXF"));
-    EXPECT_EQ(form.FileName, "SKILT.NC");
-    EXPECT_EQ(form.RichEdit1->Text(), ReadFileBytes(dir.File("M1/SKILT.NC")));
-    EXPECT_NE(form.RichEdit1->Text().find("G03 X10.000 I5.000"), std::string::npos);
+    EXPECT_EQ(form.Doc().FileName, "SKILT.NC");
+    EXPECT_EQ(form.Text().Text(), ReadFileBytes(dir.File("M1/SKILT.NC")));
+    EXPECT_NE(form.Text().Text().find("G03 X10.000 I5.000"), std::string::npos);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].first, "Konvertering");
     EXPECT_EQ(messages.messages[0].second, "Tegningen har elementer som ikke er tatt med: 1 TEXT");

@@ -16,6 +16,7 @@
 #include "convert/IsoEia.h"
 #include "platform/NetSerial.h"
 #include "settings/PathResolve.h"
+#include "transfer/SerialTransfer.h"
 
 using namespace std::chrono_literals;
 

@@ -22,12 +22,12 @@
 #include "TestSupport.h"
 #include "convert/IsoEia.h"
 #include "editor/EditUnit.h"
-#include "editor/Prompter.h"
-#include "editor/TextControl.h"
+#include "ScriptedPrompter.h"
+#include "widgets/TextControl.h"
 #include "platform/NetSerial.h"
 #include "settings/KeyStore.h"
-#include "transfer/EditComT.h"
-#include "transfer/EditTran.h"
+#include "windows/transfer/EditComT.h"
+#include "windows/transfer/EditTran.h"
 #include "transfer/SerialTransfer.h"
 
 using namespace std::chrono_literals;
@@ -64,10 +64,10 @@ protected:
     // The main window, made once the settings are in place (as at start), with the program.
     void Load(const Lines& lines, int caretLine = 0) {
         if (!window) window = std::make_unique<TTextForm>();
-        ASSERT_TRUE(window->Overfoer->isEnabled());
-        window->RichEdit1->SetAllLines(lines);
-        window->RichEdit1->SetModified(false);
-        if (!lines.empty()) window->RichEdit1->SetSelStart(window->RichEdit1->LineIndex(caretLine));
+        ASSERT_TRUE(window->Actions().Overfoer->isEnabled());
+        window->Text().SetAllLines(lines);
+        window->Text().SetModified(false);
+        if (!lines.empty()) window->Text().SetSelStart(window->Text().LineIndex(caretLine));
     }
     // F2: the transfer dialog, modal until the transfer closes it. The key is pressed when it
     // shows; during the transfer `during` runs every 5 ms. Should the dialog still be open
@@ -76,7 +76,7 @@ protected:
         bool pressed = false, forced = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            TTransForm* form = window->TransForm;
+            TTransForm* form = window->Windows().TransForm;
             if (!form || !form->isVisible()) return;
             if (!pressed) {
                 pressed = true;
@@ -89,13 +89,13 @@ protected:
         QTimer watchdog;
         watchdog.setSingleShot(true);
         QObject::connect(&watchdog, &QTimer::timeout, [&] {
-            if (!window->TransForm || !window->TransForm->isVisible()) return;
+            if (!window->Windows().TransForm || !window->Windows().TransForm->isVisible()) return;
             forced = true;
-            window->TransForm->AvbrytClick();
-            QTimer::singleShot(2000, window->TransForm, [&] { window->TransForm->done(0); });
+            window->Windows().TransForm->AvbrytClick();
+            QTimer::singleShot(2000, window->Windows().TransForm, [&] { window->Windows().TransForm->done(0); });
         });
         watchdog.start(bound);
-        window->Overfoer->trigger();
+        window->Actions().Overfoer->trigger();
         poll.stop();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(pressed);
@@ -103,7 +103,7 @@ protected:
     }
 
     MemoryKeyStore store;
-    ScopedScriptedPrompter prompter;
+    ScriptedPrompter prompter;
     MessageRecorder messages;
     ScopedTermiosPorts ports;
     std::unique_ptr<TTextForm> window;
@@ -119,8 +119,8 @@ TEST_F(NetTransferWindow, SendToATerminalLineNamedByItsDevPath) {
     const std::string expected = EncodeTape(tcIso, "%N10 G0 X5\r\nN20 Y-2.5\r\nM30") + EncodeTape(tcIso, std::string(2, '\0'));
     EXPECT_TRUE(m.WaitForBytes(expected.size(), 5s));
     EXPECT_EQ(m.Received(), expected);
-    EXPECT_EQ(window->RichEdit1->AllLines(), program);
-    EXPECT_FALSE(window->RichEdit1->Modified());
+    EXPECT_EQ(window->Text().AllLines(), program);
+    EXPECT_FALSE(window->Text().Modified());
     EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -177,7 +177,7 @@ TEST_F(NetTransferWindow, ReceiveOverRawTcpWithoutTheFlowCharacters) {
     });
     EXPECT_TRUE(Transfer('h', 20s));
     machine.join();
-    EXPECT_EQ(window->RichEdit1->AllLines(), (Lines{"%", "N10 G0 X5", "N20 Y-2.5", "M30"}));
+    EXPECT_EQ(window->Text().AllLines(), (Lines{"%", "N10 G0 X5", "N20 Y-2.5", "M30"}));
     EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -187,7 +187,7 @@ TEST_F(NetTransferWindow, SendFromLineInTheDialogsOwnLoopOverRawTcp) {
                       "Thread=0\r\nVis=1\r\nStartSekvens=\r\nStoppKode=M30\r\n"));
     Load({"%", "N10 X1", "N20 X2", "N30 X3", "M30"}, 2);
     ASSERT_TRUE(Transfer('l', 20s));
-    EXPECT_EQ(window->TransForm->ThreadTimerTag, 0);
+    EXPECT_EQ(window->Windows().TransForm->ThreadTimerTag, 0);
     ASSERT_TRUE(server.WaitForBytes(21, 5s));
     EXPECT_EQ(server.Received(), "N20 X2\r\nN30 X3\r\nM30\r\nM30");
     EXPECT_TRUE(messages.messages.empty());
@@ -219,10 +219,10 @@ TEST_F(NetTransferWindow, AServerThatNeverReadsIsCancelledWithAvbryt) {
     // One write timeout, then the held output is dropped when it does not move.
     EXPECT_LE(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(tm + kNetStallMs) + 3s);
     EXPECT_LT(lastQueued, int32_t(program.size()));
-    EXPECT_FALSE(window->TransForm->Busy);
-    EXPECT_FALSE(window->TransForm->Thread);
+    EXPECT_FALSE(window->Windows().TransForm->Busy);
+    EXPECT_FALSE(window->Windows().TransForm->Thread);
     EXPECT_TRUE(messages.messages.empty()) << "a cancel ends without a word";
-    EXPECT_EQ(window->RichEdit1->AllLines(), program);
+    EXPECT_EQ(window->Text().AllLines(), program);
 }
 
 TEST_F(NetTransferWindow, ARefusedConnectionSaysSoAndTouchesNothing) {
@@ -233,11 +233,11 @@ TEST_F(NetTransferWindow, ARefusedConnectionSaysSoAndTouchesNothing) {
     const Lines program = {"N10", "N20"};
     Load(program);
     ASSERT_TRUE(Transfer('s', 20s));
-    EXPECT_EQ(window->RichEdit1->AllLines(), program);
+    EXPECT_EQ(window->Text().AllLines(), program);
     Load({});
     ASSERT_TRUE(Transfer('h', 20s));
-    EXPECT_EQ(window->RichEdit1->LineCount(), 0);
-    EXPECT_FALSE(window->RichEdit1->Modified());
+    EXPECT_EQ(window->Text().LineCount(), 0);
+    EXPECT_FALSE(window->Text().Modified());
     EXPECT_EQ(messages.messages, (std::vector<std::pair<std::string, std::string>>(2, expected)));
 }
 
@@ -259,8 +259,8 @@ TEST_F(NetTransferWindow, AServerThatGoesAwayEndsTheSendWithTheReason) {
     EXPECT_EQ(messages.messages[0].first, "TCP://127.0.0.1:" + std::to_string(server.port()));
     const std::string& text = messages.messages[0].second;
     EXPECT_TRUE(text == kNetClosed || text.rfind(kNetBroken, 0) == 0) << text;
-    EXPECT_EQ(window->RichEdit1->AllLines(), program);
-    EXPECT_FALSE(window->RichEdit1->Modified());
+    EXPECT_EQ(window->Text().AllLines(), program);
+    EXPECT_FALSE(window->Text().Modified());
 }
 
 TEST_F(NetTransferWindow, SendThroughAnRfc2217ServerSetsItsLine) {
