@@ -490,7 +490,9 @@ void IsoInterpreter::Evaluate(const Block& blk, uint32_t ln) {
             Drill(blk, newCycle, true, ln);
         } else if (cycle_ && axisWords) {
             Drill(blk, cycle_, false, ln);
-        } else if (axisWords) {
+        } else if (axisWords || ((motion_ == 20 || motion_ == 30) &&
+                                 (blk.Has('I') || blk.Has('J') || blk.Has('K')))) {
+            // A circle from centre words alone is a whole turn.
             PlotPoint end = Target(blk);
             if (motion_ == 0) b_.Move(MoveKind::Rapid, end, ln);
             else if (motion_ == 10) b_.Move(MoveKind::Feed, end, ln);

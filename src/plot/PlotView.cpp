@@ -124,6 +124,9 @@ public:
     bool Visible(double minX, double minY, double maxX, double maxY) const {
         return !cull_ || !(maxX < x0_ || minX > x1_ || maxY < y0_ || minY > y1_);
     }
+    bool Inside(double minX, double minY, double maxX, double maxY) const {
+        return !cull_ || (minX >= x0_ && maxX <= x1_ && minY >= y0_ && maxY <= y1_);
+    }
 
     // Passes over a piece known to lie outside the view.
     void Skip(double x, double y) {
@@ -305,6 +308,9 @@ public:
     bool Visible(double minX, double minY, double maxX, double maxY) const {
         return !(maxX < 0 || minX > w_ || maxY < 0 || minY > h_);
     }
+    bool Inside(double minX, double minY, double maxX, double maxY) const {
+        return minX >= 0 && maxX <= w_ && minY >= 0 && maxY <= h_;
+    }
     void Skip(double x, double y) { px_ = x, py_ = y; }
     void Finish() {}
 
@@ -453,13 +459,48 @@ void DrawArc(const Toolpath& path, size_t i, size_t slot, const Projection& p, d
         return;
     }
     ArcGeometry g = ArcOf(s, e, c, path.Plane(i), path.Kind(i), path.FullCircle(i));
-    int n = ArcSegments(r, g.sweep, flatness);
-    ArcPoints(g, n, [&](const PlotPoint& q) {
-        double x, y;
-        p.Apply(q, x, y);
-        w.To(x, y);
-    });
-    w.To(ex, ey);
+    if (w.Inside(cx - r - dw, cy - r - dw, cx + r + dw, cy + r + dw)) {
+        int n = ArcSegments(r, g.sweep, flatness);
+        ArcPoints(g, n, [&](const PlotPoint& q) {
+            double x, y;
+            p.Apply(q, x, y);
+            w.To(x, y);
+        });
+        w.To(ex, ey);
+        return;
+    }
+    // Partly in view: halve the arc until each piece is flat enough or lies outside, so an
+    // arc far larger than the view costs only the chords that show.
+    double rMax = std::max(g.r0, g.r1) * p.scale;
+    struct Piece {
+        double t0, t1, x1, y1;
+    };
+    Piece stack[64];
+    int top = 0;
+    stack[top++] = Piece{0, 1, ex, ey};
+    double x0 = 0, y0 = 0;
+    p.Apply(s, x0, y0);
+    while (top > 0) {
+        Piece q = stack[--top];
+        double half = 0.5 * std::fabs(g.sweep) * (q.t1 - q.t0);
+        // How far the arc strays from its chord (within half a turn).
+        double sag = half < kPi / 2 ? rMax * (1 - std::cos(half)) : rMax * 2;
+        double spiral = std::fabs(g.r1 - g.r0) * p.scale * (q.t1 - q.t0);
+        double reach = sag + spiral;
+        if (!w.Visible(std::min(x0, q.x1) - reach, std::min(y0, q.y1) - reach,
+                       std::max(x0, q.x1) + reach, std::max(y0, q.y1) + reach)) {
+            w.Skip(q.x1, q.y1);
+        } else if (reach <= flatness || top >= 62 || q.t1 - q.t0 < 1e-9) {
+            w.To(q.x1, q.y1);
+        } else {
+            double tm = 0.5 * (q.t0 + q.t1), xm, ym;
+            p.Apply(ArcPointAt(g, tm), xm, ym);
+            stack[top++] = Piece{tm, q.t1, q.x1, q.y1};
+            stack[top++] = Piece{q.t0, tm, xm, ym};
+            continue;
+        }
+        x0 = q.x1, y0 = q.y1;
+    }
 }
 }  // namespace
 

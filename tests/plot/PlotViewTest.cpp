@@ -139,6 +139,27 @@ TEST(PlotView, ArcsAreFlattenedToTheZoom) {
         EXPECT_NEAR(d.points[arc][0], d.points[arc][2 * n - 2], 1e-3 * scale);
     }
     EXPECT_LT(previous, 200u);
+
+    // Looking closely at a piece of a large circle: only the chords near the view are made,
+    // and those still keep to the circle.
+    Projection close = Scaled(PlotView::XY, 1000);  // the radius is 10000 pixels
+    close.tx = -10000 + 100, close.ty = 100;         // its rightmost point in the middle
+    DetailOptions view;
+    view.width = view.height = 200;
+    view.merge = 0.01;  // the chords themselves, not the merging of points within a pixel
+    BuildDetail(circle, close, view, d);
+    size_t n = d.PointCount(arc);
+    EXPECT_GT(n, 2u);
+    EXPECT_LT(n, 60u);
+    for (size_t run = 0; run < d.RunCount(arc); ++run) {
+        size_t first, end;
+        d.Run(arc, run, first, end);
+        for (size_t k = first; k + 1 < end; ++k) {
+            double mx = 0.5 * (d.points[arc][2 * k] + d.points[arc][2 * k + 2]) - close.tx;
+            double my = 0.5 * (d.points[arc][2 * k + 1] + d.points[arc][2 * k + 3]) - close.ty;
+            EXPECT_LE(10000 - std::hypot(mx, my), 0.3);
+        }
+    }
 }
 
 TEST(PlotView, WhatLiesOutsideTheViewIsLeftOutAndFarLinesClipped) {
