@@ -105,6 +105,8 @@ static void BM_DetailWholeView(benchmark::State& state) {
 BENCHMARK(BM_DetailWholeView)->Arg(static_cast<int>(PlotView::XY))
     ->Arg(static_cast<int>(PlotView::Orbit))->Unit(benchmark::kMillisecond);
 
+// Zoomed in about the middle; with the index (second argument 1) what lies outside the view
+// is passed over a leaf at a time.
 static void BM_DetailZoomed(benchmark::State& state) {
     Projection p = Fitted(PlotView::XY);
     ZoomAbout(p, static_cast<double>(state.range(0)), kWidth / 2, kHeight / 2);
@@ -112,24 +114,14 @@ static void BM_DetailZoomed(benchmark::State& state) {
     o.width = kWidth;
     o.height = kHeight;
     PathDetail d;
-    for (auto _ : state) BuildDetail(Path(), p, o, d);
+    const MoveIndex* index = state.range(1) ? &Index() : nullptr;
+    for (auto _ : state) BuildDetail(Path(), p, o, d, index);
     size_t points = 0;
     for (int s = 0; s < kPathStyles; ++s) points += d.PointCount(s);
     state.counters["points"] = static_cast<double>(points);
 }
-BENCHMARK(BM_DetailZoomed)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
-
-// The same with the index passing over what lies outside the view.
-static void BM_DetailZoomedIndexed(benchmark::State& state) {
-    Projection p = Fitted(PlotView::XY);
-    ZoomAbout(p, static_cast<double>(state.range(0)), kWidth / 2, kHeight / 2);
-    DetailOptions o;
-    o.width = kWidth;
-    o.height = kHeight;
-    PathDetail d;
-    for (auto _ : state) BuildDetail(Path(), p, o, d, &Index());
-}
-BENCHMARK(BM_DetailZoomedIndexed)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DetailZoomed)->Args({10, 0})->Args({1000, 0})->Args({10, 1})->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // The whole view as pixels: what the window shows when the polylines are too many.
 static void BM_RasterWholeView(benchmark::State& state) {

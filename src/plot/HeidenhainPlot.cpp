@@ -81,14 +81,8 @@ public:
     void Run();
 
 private:
-    struct Frame {
+    struct Frame : CallFrame {
         uint32_t callLine = 0;
-        size_t returnOffset = 0;
-        uint32_t returnLine = 0;
-        size_t startOffset = 0;
-        uint32_t startLine = 0;
-        uint64_t repeatsLeft = 0;
-        size_t movesAtStart = 0;
     };
     struct Label {
         size_t bodyOffset = 0;
@@ -128,6 +122,8 @@ private:
     bool Feed(const std::string& t);
     void SetDirection(double du, double dv);
     void NoteUnknown(uint32_t ln, const std::string& word) { b_.Note(ln, UnknownWordNote(word)); }
+    // The words every motion block may hold: compensation, feed, M. True when t was one.
+    bool MotionWord(const std::string& t, uint32_t ln, bool& rapid);
 
     ProgramText& text_;
     PathBuilder& b_;
@@ -259,16 +255,6 @@ bool HeidenhainInterpreter::Coordinates(size_t from, PlotPoint& end, bool& any, 
             any = true;
             continue;
         }
-        if (t == "R0" || t == "R+" || t == "R-") continue;
-        if (t == "RL" || t == "RR") {
-            b_.NoteCompensation(ln);
-            continue;
-        }
-        if (t == "FMAX") {
-            rapid = true;
-            continue;
-        }
-        if (t[0] == 'F' && Feed(t)) continue;
         if (t[0] == 'M' && t.size() > 1) {
             double m = 0;
             if (!TokenNumber(t, 1, m)) {
@@ -278,6 +264,7 @@ bool HeidenhainInterpreter::Coordinates(size_t from, PlotPoint& end, bool& any, 
             if (m == 91 || m == 92) machine = true;
             continue;
         }
+        if (MotionWord(t, ln, rapid)) continue;
         if (rest) {
             rest->push_back(k);
             continue;
@@ -289,6 +276,24 @@ bool HeidenhainInterpreter::Coordinates(size_t from, PlotPoint& end, bool& any, 
     for (int a = 0; a < 3; ++a)
         if (given[a]) b_.Place(a, end[a]);
     return true;
+}
+
+bool HeidenhainInterpreter::MotionWord(const std::string& t, uint32_t ln, bool& rapid) {
+    if (t == "R0" || t == "R+" || t == "R-") return true;
+    if (t == "RL" || t == "RR") {
+        b_.NoteCompensation(ln);
+        return true;
+    }
+    if (t == "FMAX") {
+        rapid = true;
+        return true;
+    }
+    if (t[0] == 'F') return Feed(t);
+    if (t[0] == 'M' && t.size() > 1) {
+        double m = 0;
+        return TokenNumber(t, 1, m);
+    }
+    return false;
 }
 
 void HeidenhainInterpreter::SetDirection(double du, double dv) {
@@ -459,17 +464,7 @@ void HeidenhainInterpreter::Polar(bool circle, uint32_t ln) {
             }
             continue;
         }
-        if (t == "R0" || t == "R+" || t == "R-") continue;
-        if (t == "RL" || t == "RR") {
-            b_.NoteCompensation(ln);
-            continue;
-        }
-        if (t == "FMAX") {
-            rapid = true;
-            continue;
-        }
-        if (t[0] == 'F' && Feed(t)) continue;
-        if (t[0] == 'M' && t.size() > 1) continue;
+        if (MotionWord(t, ln, rapid)) continue;
         NoteUnknown(ln, t);
         return;
     }
@@ -859,14 +854,7 @@ void HeidenhainInterpreter::CallLabel(uint32_t ln) {
     }
     // Back at the call that repeats a part of the program: once more, or on past it.
     if (!stack_.empty() && stack_.back().callLine == ln) {
-        Frame& f = stack_.back();
-        if (f.repeatsLeft > 0 && b_.path.size() > f.movesAtStart) {
-            --f.repeatsLeft;
-            f.movesAtStart = b_.path.size();
-            text_.Seek(f.startOffset, f.startLine);
-        } else {
-            stack_.pop_back();
-        }
+        if (!stack_.back().Again(text_, b_.path.size())) stack_.pop_back();
         return;
     }
     uint64_t repeats = 0;
@@ -900,14 +888,8 @@ void HeidenhainInterpreter::CallLabel(uint32_t ln) {
 
 void HeidenhainInterpreter::Return() {
     if (stack_.empty()) return;  // LBL 0 on the way through the main program
-    Frame& f = stack_.back();
-    if (f.repeatsLeft > 0 && b_.path.size() > f.movesAtStart) {
-        --f.repeatsLeft;
-        f.movesAtStart = b_.path.size();
-        text_.Seek(f.startOffset, f.startLine);
-        return;
-    }
-    text_.Seek(f.returnOffset, f.returnLine);
+    if (stack_.back().Again(text_, b_.path.size())) return;
+    stack_.back().Back(text_);
     stack_.pop_back();
 }
 

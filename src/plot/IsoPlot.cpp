@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plot/Interpreters.h"
+#include "settings/Strings.h"
 
 namespace {
 
@@ -41,13 +42,6 @@ struct Block {
 
 enum class Parsed { Block, Empty, Variables, Unknown };
 
-std::string_view Trim(std::string_view s) {
-    size_t a = 0, b = s.size();
-    while (a < b && IsBlank(s[a])) ++a;
-    while (b > a && IsBlank(s[b - 1])) --b;
-    return s.substr(a, b - a);
-}
-
 // Reads the words of a line. unknown receives the word not understood.
 Parsed ParseBlock(std::string_view s, Block& blk, std::string_view& unknown) {
     size_t i = 0, n = s.size();
@@ -70,12 +64,12 @@ Parsed ParseBlock(std::string_view s, Block& blk, std::string_view& unknown) {
         if (c == '(') {
             size_t close = s.find(')', i + 1);
             size_t end = close == std::string_view::npos ? n : close;
-            if (blk.comment.empty()) blk.comment = Trim(s.substr(i + 1, end - i - 1));
+            if (blk.comment.empty()) blk.comment = TrimBlanks(s.substr(i + 1, end - i - 1));
             i = close == std::string_view::npos ? n : close + 1;
             continue;
         }
         if (c == ';') {
-            if (blk.comment.empty()) blk.comment = Trim(s.substr(i + 1));
+            if (blk.comment.empty()) blk.comment = TrimBlanks(s.substr(i + 1));
             break;
         }
         if (c == '#' || c == '[' || c == '=' || c == ']') return Parsed::Variables;
@@ -175,14 +169,8 @@ private:
         uint32_t line = 0;
         size_t offset = 0;
     };
-    struct Frame {
+    struct Frame : CallFrame {
         bool contour = false;
-        size_t returnOffset = 0;
-        uint32_t returnLine = 0;
-        size_t startOffset = 0;
-        uint32_t startLine = 0;
-        uint64_t repeatsLeft = 0;
-        size_t movesAtStart = 0;
         // contours
         uint32_t endLine = 0;
         uint32_t cycleLine = 0;
@@ -649,17 +637,11 @@ void IsoInterpreter::IndexPrograms() {
     programsIndexed_ = true;
     ProgramText scan(text_.Text());
     ProgramText::LineRef l;
+    int64_t number = 0;
     while (scan.Next(l)) {
-        std::string_view s = l.text;
-        size_t i = 0;
-        while (i < s.size() && IsBlank(s[i])) ++i;
-        if (i + 1 >= s.size()) continue;
-        char c = s[i];
-        if ((c != 'O' && c != 'o' && c != ':') || s[i + 1] < '0' || s[i + 1] > '9') continue;
-        size_t j = i + 1;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j;
+        if (!LeadingNumber(l.text, "Oo:", number)) continue;
         ProgramDef d;
-        d.number = DigitsValue(s.substr(i + 1, j - i - 1));
+        d.number = number;
         d.line = l.number;
         d.offset = l.offset;
         d.bodyOffset = scan.Position();
@@ -751,15 +733,8 @@ void IsoInterpreter::Call(const Block& blk, uint32_t ln) {
 
 void IsoInterpreter::Return() {
     if (stack_.empty() || stack_.back().contour) return;  // M99 of the main program
-    Frame& f = stack_.back();
-    // A pass that made no move makes none the next time: the repeats end there.
-    if (f.repeatsLeft > 0 && b_.path.size() > f.movesAtStart) {
-        --f.repeatsLeft;
-        f.movesAtStart = b_.path.size();
-        text_.Seek(f.startOffset, f.startLine);
-        return;
-    }
-    text_.Seek(f.returnOffset, f.returnLine);
+    if (stack_.back().Again(text_, b_.path.size())) return;
+    stack_.back().Back(text_);
     stack_.pop_back();
 }
 
@@ -769,17 +744,9 @@ bool IsoInterpreter::FindBlock(int64_t number, LinePlace& place) {
         blocksIndexed_ = true;
         ProgramText scan(text_.Text());
         ProgramText::LineRef l;
-        while (scan.Next(l)) {
-            std::string_view s = l.text;
-            size_t i = 0;
-            while (i < s.size() && (IsBlank(s[i]) || s[i] == '/')) ++i;
-            if (i + 1 >= s.size() || (s[i] != 'N' && s[i] != 'n')) continue;
-            size_t j = i + 1;
-            while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j;
-            if (j == i + 1) continue;
-            blockByNumber_.emplace(DigitsValue(s.substr(i + 1, j - i - 1)),
-                                   LinePlace{l.number, l.offset});
-        }
+        int64_t n = 0;
+        while (scan.Next(l))
+            if (LeadingNumber(l.text, "Nn", n)) blockByNumber_.emplace(n, LinePlace{l.number, l.offset});
     }
     auto it = blockByNumber_.find(number);
     if (it == blockByNumber_.end()) return false;

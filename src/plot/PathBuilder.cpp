@@ -60,6 +60,19 @@ size_t ParseNumber(std::string_view s, size_t i, double& value, bool& decimal) {
     return i - start;
 }
 
+bool LeadingNumber(std::string_view s, std::string_view letters, int64_t& number) {
+    size_t i = 0;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) <= ' ' || s[i] == '/')) ++i;
+    if (i + 1 >= s.size() || letters.find(s[i]) == std::string_view::npos) return false;
+    size_t j = i + 1;
+    number = 0;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+        if (number < 1000000000000LL) number = number * 10 + (s[j] - '0');
+        ++j;
+    }
+    return j > i + 1;
+}
+
 bool CentreFromRadius(double su, double sv, double eu, double ev, double r, bool ccw, double& cu,
                       double& cv) {
     double du = eu - su, dv = ev - sv;

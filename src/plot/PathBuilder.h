@@ -35,6 +35,32 @@ private:
     uint32_t number_ = 1;
 };
 
+// A call of a subprogram or of a repeated part of the program: where it goes on afterwards,
+// where each pass begins, and how many passes are left.
+struct CallFrame {
+    size_t returnOffset = 0;
+    uint32_t returnLine = 0;
+    size_t startOffset = 0;
+    uint32_t startLine = 0;
+    uint64_t repeatsLeft = 0;
+    size_t movesAtStart = 0;  // the moves made when the pass began
+
+    // At the end of a pass: true, with the text back at the start, when another follows. A
+    // pass that made no move makes none the next time either, so the repeats end there.
+    bool Again(ProgramText& text, size_t moves) {
+        if (repeatsLeft == 0 || moves <= movesAtStart) return false;
+        --repeatsLeft;
+        movesAtStart = moves;
+        text.Seek(startOffset, startLine);
+        return true;
+    }
+    void Back(ProgramText& text) const { text.Seek(returnOffset, returnLine); }
+};
+
+// The number a line begins with after one of the letters (blanks and "/" before it
+// skipped): O1000, N80. False when the line begins otherwise.
+bool LeadingNumber(std::string_view line, std::string_view letters, int64_t& number);
+
 enum class FeedMode { PerMinute, PerRevolution, InverseTime };
 
 class PathBuilder {

@@ -45,6 +45,30 @@ void ArcPoints(const ArcGeometry& g, int n, Fn fn) {
     }
 }
 
+// Liang-Barsky: the part of the piece from a to b within the box; false when none is.
+bool ClipToBox(double& ax, double& ay, double& bx, double& by, double x0, double y0, double x1,
+               double y1) {
+    double dx = bx - ax, dy = by - ay, t0 = 0, t1 = 1;
+    auto edge = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        double r = q / p;
+        if (p < 0) {
+            if (r > t1) return false;
+            if (r > t0) t0 = r;
+        } else {
+            if (r < t0) return false;
+            if (r < t1) t1 = r;
+        }
+        return true;
+    };
+    if (!edge(-dx, ax - x0) || !edge(dx, x1 - ax) || !edge(-dy, ay - y0) || !edge(dy, y1 - ay))
+        return false;
+    double nax = ax + t0 * dx, nay = ay + t0 * dy;
+    bx = ax + t1 * dx, by = ay + t1 * dy;
+    ax = nax, ay = nay;
+    return true;
+}
+
 // Collects the polylines of one picture: merging points that fall within a pixel, leaving
 // out what lies outside the view or over pixels its style has drawn, clipping what reaches
 // far beyond the view. A change of style that does not leave the pixel it began in (a drill
@@ -209,28 +233,8 @@ private:
         return (x < x0 ? 1 : 0) | (x > x1 ? 2 : 0) | (y < y0 ? 4 : 0) | (y > y1 ? 8 : 0);
     }
 
-    // Liang-Barsky against the guard box.
     bool Clip(double& ax, double& ay, double& bx, double& by) const {
-        double dx = bx - ax, dy = by - ay, t0 = 0, t1 = 1;
-        auto edge = [&](double p, double q) {
-            if (p == 0) return q >= 0;
-            double r = q / p;
-            if (p < 0) {
-                if (r > t1) return false;
-                if (r > t0) t0 = r;
-            } else {
-                if (r < t0) return false;
-                if (r < t1) t1 = r;
-            }
-            return true;
-        };
-        if (!edge(-dx, ax - gx0_) || !edge(dx, gx1_ - ax) || !edge(-dy, ay - gy0_) ||
-            !edge(dy, gy1_ - ay))
-            return false;
-        double nax = ax + t0 * dx, nay = ay + t0 * dy;
-        bx = ax + t1 * dx, by = ay + t1 * dy;
-        ax = nax, ay = nay;
-        return true;
+        return ClipToBox(ax, ay, bx, by, gx0_, gy0_, gx1_, gy1_);
     }
 
     void Open(double x, double y) {
@@ -363,27 +367,9 @@ public:
 
 private:
     bool Clip(double& ax, double& ay, double& bx, double& by) const {
-        double x0 = 0, y0 = 0, x1 = w_ - 1e-6, y1 = h_ - 1e-6;
         if (w_ <= 0 || h_ <= 0) return false;
-        double dx = bx - ax, dy = by - ay, t0 = 0, t1 = 1;
-        auto edge = [&](double p, double q) {
-            if (p == 0) return q >= 0;
-            double r = q / p;
-            if (p < 0) {
-                if (r > t1) return false;
-                if (r > t0) t0 = r;
-            } else {
-                if (r < t0) return false;
-                if (r < t1) t1 = r;
-            }
-            return true;
-        };
-        if (!edge(-dx, ax - x0) || !edge(dx, x1 - ax) || !edge(-dy, ay - y0) || !edge(dy, y1 - ay))
-            return false;
-        double nax = ax + t0 * dx, nay = ay + t0 * dy;
-        bx = ax + t1 * dx, by = ay + t1 * dy;
-        ax = nax, ay = nay;
-        return std::isfinite(ax) && std::isfinite(ay) && std::isfinite(bx) && std::isfinite(by);
+        return ClipToBox(ax, ay, bx, by, 0, 0, w_ - 1e-6, h_ - 1e-6) && std::isfinite(ax) &&
+               std::isfinite(ay) && std::isfinite(bx) && std::isfinite(by);
     }
 
     PathRaster& out_;

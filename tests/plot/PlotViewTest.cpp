@@ -6,6 +6,7 @@
 
 #include "PlotTestSupport.h"
 #include "plot/MoveIndex.h"
+#include "plot/PlotModel.h"
 #include "plot/PlotFigures.h"
 #include "plot/PlotView.h"
 
@@ -319,4 +320,16 @@ TEST(PlotView, SvgDrawsEachKindInItsOwnStroke) {
         }
     }
     EXPECT_GT(numbers, 20u);
+}
+
+TEST(PlotView, AModelForTheWindowInOneGo) {
+    auto model = BuildPlotModel(
+        Program({"G0 X0 Y0 Z5", "G1 Z-1 F100", "X10", "(SLUTT)", "G0 Z5"}), Mill());
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->figures.moves, 4u);
+    PlotPoint at;
+    ASSERT_TRUE(model->ToolAfterLine(3, at));
+    EXPECT_EQ(at, (PlotPoint{10, 0, -1}));
+    EXPECT_FALSE(model->ToolAfterLine(4, at));
+    EXPECT_EQ(model->MovesUpToLine(4), 3u);
 }
