@@ -41,7 +41,7 @@ inline size_t CountLines(std::string_view t) {
 
 inline void Run(std::string_view text, const PlotSettings& settings) {
     PlotRun run;
-    run.maxMoves = 5000;
+    run.maxMoves = 2000;
     run.maxBlocks = 200000;
     Toolpath path = InterpretProgram(text, settings, run);
     const size_t lines = CountLines(text);
