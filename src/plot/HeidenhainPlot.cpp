@@ -152,9 +152,7 @@ void HeidenhainInterpreter::Run() {
     std::string block, comment;
     while (!finished_ && !b_.Stopped()) {
         if (!ReadBlock(first, block, comment)) {
-            if (stack_.empty()) break;
-            stack_.clear();  // a label that runs to the end of the text
-            break;
+            break;  // a label that runs to the end of the text ends there
         }
         if (!b_.Poll(first.number)) break;
         SplitTokens(block, tok_);
@@ -854,7 +852,10 @@ void HeidenhainInterpreter::CallLabel(uint32_t ln) {
     }
     // Back at the call that repeats a part of the program: once more, or on past it.
     if (!stack_.empty() && stack_.back().callLine == ln) {
-        if (!stack_.back().Again(text_, b_.path.size())) stack_.pop_back();
+        if (!stack_.back().Again(text_, b_.path.size())) {
+            stack_.pop_back();
+            if (stack_.empty()) b_.path.SetCallLine(0);
+        }
         return;
     }
     uint64_t repeats = 0;
@@ -882,6 +883,7 @@ void HeidenhainInterpreter::CallLabel(uint32_t ln) {
     f.startLine = it->second.bodyLine;
     f.repeatsLeft = repeats > 0 ? repeats - 1 : 0;
     f.movesAtStart = b_.path.size();
+    if (stack_.empty()) b_.path.SetCallLine(ln);
     stack_.push_back(f);
     text_.Seek(f.startOffset, f.startLine);
 }
@@ -891,6 +893,7 @@ void HeidenhainInterpreter::Return() {
     if (stack_.back().Again(text_, b_.path.size())) return;
     stack_.back().Back(text_);
     stack_.pop_back();
+    if (stack_.empty()) b_.path.SetCallLine(0);
 }
 
 }  // namespace

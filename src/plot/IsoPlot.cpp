@@ -727,6 +727,7 @@ void IsoInterpreter::Call(const Block& blk, uint32_t ln) {
     f.startLine = d.line + 1;
     f.repeatsLeft = repeats - 1;
     f.movesAtStart = b_.path.size();
+    if (stack_.empty()) b_.path.SetCallLine(ln);
     stack_.push_back(f);
     text_.Seek(f.startOffset, f.startLine);
 }
@@ -736,6 +737,7 @@ void IsoInterpreter::Return() {
     if (stack_.back().Again(text_, b_.path.size())) return;
     stack_.back().Back(text_);
     stack_.pop_back();
+    if (stack_.empty()) b_.path.SetCallLine(0);
 }
 
 // ---------------------------------------------------------------- lathe contours
@@ -795,6 +797,7 @@ void IsoInterpreter::StartContour(const Block& blk, int code, std::string_view c
     f.startPoint = b_.pos;
     f.restoreFeed = code != 700;  // the roughing cycle cuts at its own feed
     f.feed = b_.feed;
+    if (stack_.empty()) b_.path.SetCallLine(ln);
     stack_.push_back(f);
     text_.Seek(from.offset, from.line);
 }
@@ -802,6 +805,7 @@ void IsoInterpreter::StartContour(const Block& blk, int code, std::string_view c
 void IsoInterpreter::EndContour() {
     Frame f = stack_.back();
     stack_.pop_back();
+    if (stack_.empty()) b_.path.SetCallLine(0);
     // Back to where the cycle began.
     if (!(b_.pos == f.startPoint)) b_.Move(MoveKind::Rapid, f.startPoint, f.cycleLine);
     if (f.restoreFeed) b_.feed = f.feed;

@@ -46,12 +46,6 @@ void MoveIndex::Build(const Toolpath& path) {
         for (size_t l = 1; l < start.size(); ++l) start[l] += start[l - 1];
         for (size_t i = 0; i < n; ++i) byLine_[start[lines[i]]++] = static_cast<uint32_t>(i);
     }
-    reachedBy_.resize(n);
-    uint32_t high = 0;
-    for (size_t k = 0; k < n; ++k) {
-        high = std::max(high, byLine_[k]);
-        reachedBy_[k] = high;
-    }
 
     // Boxes over runs of moves that follow one another: they lie close together.
     levels_.clear();
@@ -102,11 +96,14 @@ std::span<const uint32_t> MoveIndex::MovesOfLine(uint32_t line) const {
 
 size_t MoveIndex::MovesUpToLine(uint32_t line) const {
     if (!path_) return 0;
-    const uint32_t* lines = path_->Lines();
-    auto hi = std::upper_bound(byLine_.begin(), byLine_.end(), line,
-                               [&](uint32_t l, uint32_t move) { return l < lines[move]; });
-    size_t k = static_cast<size_t>(hi - byLine_.begin());
-    return k == 0 ? 0 : static_cast<size_t>(reachedBy_[k - 1]) + 1;
+    // The first move whose line of the main program lies beyond the line.
+    size_t lo = 0, hi = path_->size();
+    while (lo < hi) {
+        size_t mid = lo + (hi - lo) / 2;
+        if (path_->FlowLine(mid) <= line) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
 }
 
 namespace {
@@ -207,7 +204,7 @@ long long MoveIndex::Pick(const Projection& p, double sx, double sy, double tole
 }
 
 size_t MoveIndex::MemoryBytes() const {
-    size_t bytes = (byLine_.capacity() + reachedBy_.capacity()) * sizeof(uint32_t);
+    size_t bytes = byLine_.capacity() * sizeof(uint32_t);
     for (const auto& l : levels_) bytes += l.capacity() * sizeof(Box);
     return bytes;
 }

@@ -19,8 +19,9 @@ public:
     // The moves made by a line, in the order the machine makes them. A subprogram's line
     // makes a move at every call.
     std::span<const uint32_t> MovesOfLine(uint32_t line) const;
-    // The number of moves made up to the last move of any line up to this one: the moves
-    // [0, n) are what the program has drawn by then.
+    // The number of moves the program has made before it goes past this line of the main
+    // program: the moves [0, n) are what it has drawn by then (a subprogram's moves come
+    // with the line that calls it).
     size_t MovesUpToLine(uint32_t line) const;
     // The move drawn nearest to the screen point (sx, sy) within tolerance pixels, among the
     // moves [0, endMove); -1 when none is that near. Of moves equally near, the later.
@@ -44,6 +45,5 @@ private:
 
     const Toolpath* path_ = nullptr;
     std::vector<uint32_t> byLine_;      // move numbers ordered by line, stable
-    std::vector<uint32_t> reachedBy_;   // reachedBy_[k]: the highest move of byLine_[0..k]
     std::vector<std::vector<Box>> levels_;  // levels_[0]: the leaves; each level halves
 };

@@ -41,12 +41,27 @@ PlotPoint Toolpath::Centre(size_t i) const {
     return ArcCentre(slot);
 }
 
+uint32_t Toolpath::FlowLine(size_t i) const {
+    auto it = std::upper_bound(callRuns_.begin(), callRuns_.end(), static_cast<uint32_t>(i),
+                               [](uint32_t m, const CallRun& r) { return m < r.first; });
+    if (it != callRuns_.begin() && i < (it - 1)->end) return (it - 1)->line;
+    return line_[i];
+}
+
+void Toolpath::NoteCall() {
+    uint32_t i = static_cast<uint32_t>(line_.size() - 1);
+    if (!callRuns_.empty() && callRuns_.back().end == i && callRuns_.back().line == callLine_)
+        ++callRuns_.back().end;
+    else
+        callRuns_.push_back(CallRun{i, i + 1, callLine_});
+}
+
 size_t Toolpath::MemoryBytes() const {
     return (x_.capacity() + y_.capacity() + z_.capacity() + cx_.capacity() + cy_.capacity() +
             cz_.capacity()) * sizeof(double) +
            (line_.capacity() + arcMove_.capacity()) * sizeof(uint32_t) + flags_.capacity() +
            notes.capacity() * sizeof(PlotNote) + tools.capacity() * sizeof(ToolUse) +
-           dwells.capacity() * sizeof(Dwell);
+           dwells.capacity() * sizeof(Dwell) + callRuns_.capacity() * sizeof(CallRun);
 }
 
 void Toolpath::Reserve(size_t moves) {
@@ -63,6 +78,7 @@ void Toolpath::AddMove(MoveKind kind, const PlotPoint& end, uint32_t line) {
     z_.push_back(end.z);
     line_.push_back(line);
     flags_.push_back(static_cast<uint8_t>(kind));
+    if (callLine_) NoteCall();
 }
 
 void Toolpath::AddArc(MoveKind kind, ArcPlane plane, const PlotPoint& end, const PlotPoint& centre,
@@ -78,6 +94,7 @@ void Toolpath::AddArc(MoveKind kind, ArcPlane plane, const PlotPoint& end, const
     flags_.push_back(static_cast<uint8_t>(static_cast<uint8_t>(kind) |
                                           (static_cast<uint8_t>(plane) << 2) |
                                           (full ? kFullBit : 0)));
+    if (callLine_) NoteCall();
 }
 
 void Toolpath::SetLastEnd(const PlotPoint& end) {

@@ -100,6 +100,11 @@ public:
     uint32_t ArcMove(size_t slot) const { return arcMove_[slot]; }
     PlotPoint ArcCentre(size_t slot) const { return PlotPoint{cx_[slot], cy_[slot], cz_[slot]}; }
 
+    // The line of the main program that made the move: its own line, or for a move made in
+    // a subprogram, a repeat or a cycle's contour, the line of the outermost call. It never
+    // goes back as the moves go on, so "up to line N" is where it first passes N.
+    uint32_t FlowLine(size_t i) const;
+
     // The arrays themselves, for loops over millions of moves.
     const double* Xs() const { return x_.data(); }
     const double* Ys() const { return y_.data(); }
@@ -134,13 +139,23 @@ public:
                 bool full, uint32_t line);
     // Moves the end of the last move (a corner rounded or chamfered after it was read).
     void SetLastEnd(const PlotPoint& end);
+    // The moves from here on are made by a call on this line of the main program; 0: by
+    // the main program itself.
+    void SetCallLine(uint32_t line) { callLine_ = line; }
     // Gives one axis the value v in every point stored so far: an axis the program had not
     // placed yet stood still at an unknown place until its first absolute value.
     void SetAxisEverywhere(int axis, double v);
     void ShrinkToFit();
 
 private:
+    void NoteCall();
+    // Runs of moves [first, end) made by a call on a line of the main program.
+    struct CallRun {
+        uint32_t first, end, line;
+    };
     PlotPoint origin_;
+    uint32_t callLine_ = 0;
+    std::vector<CallRun> callRuns_;
     std::vector<double> x_, y_, z_;
     std::vector<uint32_t> line_;
     std::vector<uint8_t> flags_;  // kind (bits 0-1), plane (bits 2-3), whole turn (bit 4)

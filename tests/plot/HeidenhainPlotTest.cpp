@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "PlotTestSupport.h"
+#include "plot/MoveIndex.h"
 #include "plot/PlotFigures.h"
 
 using Lines = std::vector<std::string>;
@@ -111,6 +112,11 @@ TEST(HeidenhainPlot, LabelsRepeatAndSubprogramsReturn) {
                                     "4\tG1\t20.0000\t0.0000\t0.0000", "4\tG1\t30.0000\t0.0000\t0.0000",
                                     "10\tG1\t30.0000\t10.0000\t0.0000"}));
     EXPECT_EQ(NotesOf(path), (Lines{"Linje 7: underprogram 9 finnes ikke"}));
+    // The repeats come with the call that makes them.
+    MoveIndex index(path);
+    EXPECT_EQ(index.MovesUpToLine(4), 2u);
+    EXPECT_EQ(index.MovesUpToLine(5), 4u);
+    EXPECT_EQ(index.MovesUpToLine(6), 5u);
 }
 
 TEST(HeidenhainPlot, DrillingCycle200PecksToDepth) {

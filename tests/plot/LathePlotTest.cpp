@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "PlotTestSupport.h"
+#include "plot/MoveIndex.h"
 
 using Lines = std::vector<std::string>;
 
@@ -47,6 +48,14 @@ TEST(LathePlot, RoughingAndFinishingDrawTheContourInRadius) {
     EXPECT_EQ(MovesOf(path), expected);
     EXPECT_TRUE(path.notes.empty());
     EXPECT_TRUE(path.lathe);
+    // "Vis til linje": the roughing cycle's line brings its contour; the contour's own lines
+    // are passed over by the program, the finishing cycle brings it again.
+    MoveIndex index(path);
+    EXPECT_EQ(index.MovesUpToLine(8), 1u);
+    EXPECT_EQ(index.MovesUpToLine(9), 9u);
+    EXPECT_EQ(index.MovesUpToLine(16), 9u);
+    EXPECT_EQ(index.MovesUpToLine(17), 17u);
+    EXPECT_EQ(index.MovesOfLine(13).size(), 2u);
 
     // Facing works the same way; a cycle whose contour is not there is noted.
     Toolpath facing = InterpretProgram(

@@ -235,8 +235,10 @@ TEST(PlotView, LinesToMovesAndAClickToItsMove) {
     EXPECT_EQ(index.MovesOfLine(8).size(), 3u);
     EXPECT_TRUE(index.MovesOfLine(3).empty());
     EXPECT_EQ(index.MovesOfLine(4).size(), 1u);
-    // Up to the call nothing of the subprogram is drawn; past it all of it.
-    EXPECT_EQ(index.MovesUpToLine(3), 1u);
+    // Before the call nothing of the subprogram is drawn; with the call's line all of it.
+    EXPECT_EQ(index.MovesUpToLine(2), 1u);
+    EXPECT_EQ(index.MovesUpToLine(3), 7u);
+    EXPECT_EQ(index.MovesUpToLine(7), path.size());  // past the end of the main program
     EXPECT_EQ(index.MovesUpToLine(4), path.size());
     EXPECT_EQ(index.MovesUpToLine(1), 0u);
 
