@@ -492,6 +492,16 @@ void HeidenhainInterpreter::Polar(bool circle, uint32_t ln) {
     }
     // Turns of more than a whole circle are drawn one whole turn at a time.
     double total = std::fabs(sweep);
+    if (!(total > 0)) {
+        // No turn at all: only the height moves, straight.
+        if (end[w] != b_.pos[w]) {
+            PlotPoint down = b_.pos;
+            down[w] = end[w];
+            FinishLine(MoveKind::Feed, down, ln);
+        }
+        Words(1, ln);
+        return;
+    }
     int pieces = static_cast<int>(std::ceil(total / (2 * kPi) - 1e-9));
     if (pieces < 1) pieces = 1;
     if (pieces > 100000) pieces = 100000;

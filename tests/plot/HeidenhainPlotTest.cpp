@@ -100,6 +100,11 @@ TEST(HeidenhainPlot, PolarMovesAndTurnsOfMoreThanACircle) {
                      "9\tG3\t20.0000\t15.0000\t-4.0000\t10.0000\t15.0000\t-4.0000\t17"}));
     EXPECT_TRUE(path.FullCircle(3));
     EXPECT_TRUE(path.FullCircle(4));
+    // A turn of nothing goes only down.
+    EXPECT_EQ(Moves(Program({"0 BEGIN PGM P MM", "1 CC X+0 Y+0", "2 L X+10 Y+0 Z+0 F100",
+                             "3 CP IPA+0 DR+ IZ-2", "4 CP IPA+0 DR+"}),
+                    Heidenhain()),
+              (Lines{"3\tG1\t10.0000\t0.0000\t0.0000", "4\tG1\t10.0000\t0.0000\t-2.0000"}));
 }
 
 TEST(HeidenhainPlot, LabelsRepeatAndSubprogramsReturn) {
