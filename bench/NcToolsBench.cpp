@@ -3,11 +3,6 @@
 // beside sed doing a compress-like substitution on the same file for comparison.
 #include "BenchSupport.h"
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -18,8 +13,6 @@
 #include "nctools/CompressAir.h"
 #include "nctools/LineList.h"
 #include "nctools/Renum.h"
-
-extern char** environ;
 
 namespace {
 constexpr size_t kLines = 2500000;
@@ -44,29 +37,7 @@ const std::vector<std::string>& ProgramLines() {
     return lines;
 }
 
-// Runs a program and waits; cpuSeconds gets its user + system time (the wall time on a
-// shared machine also holds the time other work had the cores).
-int Spawn(const std::vector<std::string>& args, const std::string& stdoutFile = std::string(),
-          double* cpuSeconds = nullptr) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (!stdoutFile.empty())
-        posix_spawn_file_actions_addopen(&fa, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int status = 0;
-    struct rusage ru {};
-    wait4(pid, &status, 0, &ru);
-    if (cpuSeconds)
-        *cpuSeconds += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
-                       ru.ru_stime.tv_usec / 1e6;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using bench::Spawn;
 
 void SetCounters(benchmark::State& state) {
     state.counters["lines"] = static_cast<double>(ProgramLines().size());

@@ -22,6 +22,10 @@ sources_for() {
                   /usr/lib/x86_64-linux-gnu/libdxflib.a ;;
     RtfFuzz) echo src/document/RichText.cpp ;;
     TelnetFuzz) echo src/platform/TelnetComPort.cpp -ltelnet ;;
+    IsoPlotFuzz|HeidenhainPlotFuzz|EssiPlotFuzz)
+      echo src/settings/Strings.cpp src/plot/Toolpath.cpp src/plot/PathBuilder.cpp src/plot/IsoPlot.cpp \
+        src/plot/HeidenhainPlot.cpp src/plot/EssiPlot.cpp src/plot/Plot.cpp src/plot/PlotView.cpp \
+        src/plot/MoveIndex.cpp src/plot/PlotFigures.cpp ;;
     *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
   esac
 }
@@ -55,6 +59,25 @@ seed_TelnetFuzz() {
   printf '\377\373\003\377\375\003\377\373\001\377\375\000\377\373\000\377\375\054' > "$d/greeting.bin"
   printf '\377\372\054\145\000\000\022\300\377\360\377\372\054\153\060\377\360N10\377\377X\r\n' > "$d/answers.bin"
   printf '\377\372\054\154\377\360\377\372\054\155\377\360\377\376\054\377\372\054' > "$d/broken.bin"
+}
+
+seed_IsoPlotFuzz() {
+  local d=$1
+  cp examples/shop/Dreiebenk/*.NC examples/shop/Fres/*.NC examples/shop/Gammel/*.NC examples/shop/Portal/*.MPF "$d/"
+  printf 'G17 G90 G0 X0 Y0 Z50\r\nG98 G83 X10 Y0 Z-10 R2 Q4 F100\r\nG91 G99 G81 X10 Z-12 R-48 K3\r\nG80 G90\r\nG18 G2 X10 Z0 I5 K0\r\nG19 G3 Y0 Z10 R-10\r\nG20 G91 G2 I.5\r\nG92 X0\r\nG52 X100\r\nG28 Z0\r\nM98 P00031000\r\nM30\r\nO1000\r\nG91 G1 X10\r\nM98 P1000\r\nM99\r\n' > "$d/mill.nc"
+  printf 'G0 X40 Z2\r\nG71 U2 R0.5\r\nG71 P10 Q20 U0.4 W0.1 F0.25\r\nN10 G0 X20\r\nG1 U4 W-2\r\nG2 X32 Z-34 R4\r\nN20 Z-60\r\nG70 P10 Q20\r\nG96 S180 G50 S2000\r\nG8 X10\r\n' > "$d/lathe.nc"
+}
+
+seed_HeidenhainPlotFuzz() {
+  local d=$1
+  cp examples/shop/Fres/LOKK.H "$d/"
+  printf '0 BEGIN PGM K MM\r\n1 BLK FORM 0.1 Z X+0 Y+0 Z-20\r\n2 BLK FORM 0.2 IX+100 IY+100 IZ+20\r\n3 TOOL CALL 1 Z S2000 ; FRES\r\n4 L X+0 Y+0 Z-5 R0 FMAX\r\n5 L X+50 RL F200\r\n6 RND R10\r\n7 L Y+50\r\n8 CHF 5\r\n9 L X+0\r\n10 CC X+0 Y+75\r\n11 C X+0 Y+100 DR-\r\n12 CR X+50 Y+100 R+30 DR-\r\n13 CT X+100 Y+50\r\n14 CC IX-50\r\n15 LP PR+50 IPA+30\r\n16 CP IPA+720 DR+ IZ-2\r\n17 LBL 1\r\n18 L IX+1\r\n19 CALL LBL 1 REP 3/3\r\n20 CALL LBL 5\r\n21 M30\r\n22 LBL 5\r\n23 CYCL DEF 200 BOHREN ~\r\n  Q200=2 ;A ~\r\n  Q201=-15 ~\r\n  Q202=5\r\n24 L X+10 FMAX M99\r\n25 LBL 0\r\n' > "$d/contour.h"
+}
+
+seed_EssiPlotFuzz() {
+  local d=$1
+  cp examples/shop/Plasma/BRAKETT.ESI "$d/"
+  printf '1\r\nESSI Upload\r\nPart Number 1\r\n7\r\n+100+\r\n++50\r\n8\r\n5\r\n+150+\r\n6\r\n7\r\n++-50++\r\n+100++50+-\r\n8\r\n63\r\n0\r\n' > "$d/example.esi"
 }
 
 for t in "${targets[@]}"; do
