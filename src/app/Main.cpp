@@ -2,6 +2,9 @@
 // file, then the main window and the other windows in their order.
 #include <QApplication>
 
+#include <cstdio>
+#include <exception>
+
 #include <memory>
 
 #include "app/SingleInstance.h"
@@ -23,18 +26,19 @@
 #include "windows/info/ReklameBilde.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
+#include "widgets/GuardedApplication.h"
 #include "widgets/Prompter.h"
 #include "platform/QtKeyStore.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+namespace {
+int RunProgram(int argc, char** argv) {
+    GuardedApplication app(argc, argv);
     static QtKeyStore store;
     SetKeyStore(&store);
 
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
     LocateOptions options;
     options.programDirectory = RunningProgramDirectory();
     options.arguments = arguments;
@@ -78,4 +82,18 @@ int main(int argc, char** argv) {
 
     form.show();
     return app.exec();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The event loop has its own guard; this one catches what fails around it (the start
+    // before the window, the windows' creation) so that nothing ends in an abort.
+    try {
+        return RunProgram(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "VakoEdit: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "VakoEdit: %s\n", kUnknownErrorBoxText);
+    }
+    return 1;
 }

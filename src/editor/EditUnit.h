@@ -181,6 +181,8 @@ public:
     // Whether the last LoadDocument put a new text into the control (false: the document
     // stayed as it was, under its name).
     bool LastLoadReplaced() const { return lastLoadReplaced_; }
+    // Whether the last LoadDocument found no file by that name (the text stayed as it was).
+    bool LastLoadMissing() const { return lastLoadMissing_; }
     // Whether the last SaveDocument failed (reported; the file on disk unchanged).
     bool LastSaveFailed() const { return lastSaveFailed_; }
 
@@ -256,6 +258,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenus();
@@ -279,6 +282,8 @@ private:
     bool hourglass_ = false;
     bool closed_ = false;
     bool lastLoadReplaced_ = false;
+    bool lastLoadMissing_ = false;
+    bool maximizedBeforeMinimized_ = false;  // how a minimised window comes back
     bool lastSaveFailed_ = false;
 };
 
@@ -315,6 +320,10 @@ private:
 
 // The window caption after a name (empty: no file).
 std::string CaptionForFile(const std::string& name);
-// A command-line file argument in the DNC form of the document state: a native path becomes
-// "C:\..." (relative ones from the working folder), a DNC path stays as it is.
+// The command line in the system's own form: each argument in Windows-1252, as the window's
+// title and the document state hold names (the arguments come UTF-8 from the shell). The
+// program start, the single-instance check and the window all use this one form.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// A command-line file argument (Windows-1252) in the DNC form of the document state: a native
+// path becomes "C:\..." (relative ones from the working folder), a DNC path stays as it is.
 std::string ArgumentToDncPath(const std::string& argument);

@@ -40,6 +40,26 @@ bool TTextForm::QuerySave() {
 bool TTextForm::FormCloseQuery() { return QuerySave(); }
 
 // ------------------------------------------------------------------ loading
+namespace {
+// The program's text goes straight from the file into the control, piece by piece: a large
+// program is held once, in the control, and never as a copy beside it. The old text goes
+// only once the file is open.
+class ControlSink : public TextSink {
+public:
+    explicit ControlSink(TextControl& control) : control_(control) {}
+    void Begin(size_t sizeHint) override {
+        control_.Clear();
+        // Room for the whole text at once: growing a large text copies it (and its styles).
+        // Lone LF or CR breaks become CR LF, so a little more than the file.
+        if (sizeHint > 0) control_.Reserve(sizeHint + sizeHint / 16 + 2);
+    }
+    void Piece(std::string_view bytes) override { control_.AppendText(bytes); }
+
+private:
+    TextControl& control_;
+};
+}  // namespace
+
 std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadOptions options;
     options.currentMachine = CurrentMachine();
@@ -57,23 +77,35 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadedDocument doc;
     {
         WaitCursor wait(*this);
-        doc = ReadDocument(fileName, options);
+        LoadingGuard loading(*this);
+        ControlSink sink(*RichEdit1);
+        doc = ReadDocument(fileName, options, &sink);
         lastLoadReplaced_ = doc.replaced;
-        if (!doc.replaced) return doc.resultName;  // reported; the document stays as it was
-        {
-            LoadingGuard loading(*this);
-            if (doc.kind == LoadKind::Log) {
-                colour_->ShowLog(doc.log);
-            } else {
-                RichEdit1->SetText(doc.text.text);
-                if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
-                std::string().swap(doc.text.text);
+        lastLoadMissing_ = !doc.replaced && doc.fault == InputFault::Missing;
+        if (!doc.replaced) {
+            if (doc.streamed) {
+                // The file was not read whole: what came is not the file. The text is
+                // emptied and the document left without a name, so a save cannot cut the
+                // file short.
+                RichEdit1->Clear();
+                SetFileName("");
+                doc_.FileStamp = -1;
+                RichEdit1->SetModified(false);
             }
+            return doc.resultName;  // reported; otherwise the document stays as it was
         }
-        // A binary file shown in notation counts as unchanged as well: a "yes" to the
-        // unsaved-changes question must not write the notation over the file.
-        RichEdit1->SetModified(false);
+        if (doc.kind == LoadKind::Log) {
+            colour_->ShowLog(doc.log);
+        } else if (!doc.streamed) {
+            RichEdit1->SetText(doc.text.text);
+            if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
+            std::string().swap(doc.text.text);
+        }
+        RichEdit1->SetSelStart(0);
     }
+    // A binary file shown in notation counts as unchanged as well: a "yes" to the
+    // unsaved-changes question must not write the notation over the file.
+    RichEdit1->SetModified(false);
     if (doc.recordFile) {
         colour_->CheckSizeAndRecolour();
         if (doc_.RecentFiles) doc_.RecentFiles->Add(doc.resultName);
@@ -149,7 +181,13 @@ void TTextForm::Liminnfil1Click() {
     LineText lines;
     {
         WaitCursor wait(*this);
-        if (InsertTextFile(chosen, doc_.DOSFormat, lines) && lines.lineCount > 0) {
+        InputFault fault = InputFault::None;
+        bool read = InsertTextFile(chosen, doc_.DOSFormat, lines, &fault);
+        // A missing file inserts nothing, as before; something that is there but is no
+        // file to read is told.
+        if (!read && fault != InputFault::Missing)
+            ShowMessageBox(kLoadFailCaption, LoadFailureText(chosen, fault));
+        if (read && lines.lineCount > 0) {
             // Before the line that holds the start of the selection; the caret stays.
             int at = RichEdit1->LineFromChar(RichEdit1->SelStart());
             if (at > RichEdit1->LineCount()) at = RichEdit1->LineCount();

@@ -141,6 +141,7 @@ TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     form->Actions().MaskinBoks->setCurrentIndex(-1);
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "warning");  // the exclamation icon
     EXPECT_EQ(prompter.shown[0].caption, kTcpTransferCaption);
     EXPECT_EQ(prompter.shown[0].text, kTcpSelectMachineText);
 
@@ -150,6 +151,7 @@ TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     prompter.shown.clear();
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "warning");
     EXPECT_EQ(prompter.shown[0].caption, kTcpSendFileCaption);
     EXPECT_EQ(prompter.shown[0].text, kTcpSaveFirstText);
 
