@@ -1,6 +1,7 @@
 // The program start: settings located, messages routed to the windows, one instance per
 // file, then the main window and the other windows in their order.
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
@@ -26,6 +27,7 @@
 #include "windows/info/ReklameBilde.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
+#include "editor/EditUnitRecovery.h"
 #include "widgets/GuardedApplication.h"
 #include "widgets/Prompter.h"
 #include "platform/QtKeyStore.h"
@@ -81,6 +83,11 @@ int RunProgram(int argc, char** argv) {
     windows.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
 
     form.show();
+    // Unsaved work kept against a crash, and the work an earlier editor left.
+    const std::string recoveryFolder = RecoveryFolder();
+    form.StartRecovery(recoveryFolder, RecoveryIntervalMs());
+    EndOnTerminationSignals(form);
+    QTimer::singleShot(0, &form, [&form, recoveryFolder] { form.OfferRecoveredWork(recoveryFolder); });
     return app.exec();
 }
 }  // namespace

@@ -22,6 +22,7 @@
 #include "settings/Settings.h"
 #include "settings/Strings.h"
 #include "widgets/Prompter.h"
+#include "editor/EditUnitRecovery.h"
 #include "widgets/ToolGlyphs.h"
 
 namespace {
@@ -380,6 +381,7 @@ void TTextForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    DiscardRecovery();  // saved, or closed without saving
     FormClose();
     event->accept();
 }

@@ -29,6 +29,7 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
+class RecoveryKeeper;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -186,6 +187,15 @@ public:
     // Whether the last SaveDocument failed (reported; the file on disk unchanged).
     bool LastSaveFailed() const { return lastSaveFailed_; }
 
+    // ---- Unsaved work kept against a crash; the program start turns it on.
+    // Copies of the modified text every intervalMs into folder (native path).
+    void StartRecovery(const std::string& folder, int intervalMs);
+    RecoveryKeeper* Recovery() const { return recovery_; }
+    // The copies that editors no longer running left in folder, offered one by one:
+    // "Gjenoppretting", Yes opens the text as a modified document under its name (after the
+    // unsaved-changes question), No deletes the copy.
+    void OfferRecoveredWork(const std::string& folder);
+
     // ---- Text tools and printing.
     // The print command; fromMenu: the menu item (the print dialog first), else the tool
     // button (printed at once).
@@ -271,6 +281,8 @@ private:
     MainActions actions_;
     OtherWindows windows_;
     Colouring* colour_ = nullptr;
+    RecoveryKeeper* recovery_ = nullptr;  // child of the window; null until started
+    void DiscardRecovery();
     // The window's own FTP module, made when the program start gave none.
     struct OwnFtpModule;
     struct OwnFtpModuleDeleter {

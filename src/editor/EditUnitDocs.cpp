@@ -91,6 +91,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
                 SetFileName("");
                 doc_.FileStamp = -1;
                 RichEdit1->SetModified(false);
+                DiscardRecovery();
             }
             return doc.resultName;  // reported; otherwise the document stays as it was
         }
@@ -106,6 +107,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
     // A binary file shown in notation counts as unchanged as well: a "yes" to the
     // unsaved-changes question must not write the notation over the file.
     RichEdit1->SetModified(false);
+    DiscardRecovery();  // the document is replaced
     if (doc.recordFile) {
         colour_->CheckSizeAndRecolour();
         if (doc_.RecentFiles) doc_.RecentFiles->Add(doc.resultName);
@@ -129,6 +131,7 @@ void TTextForm::SaveDocument(const std::string& fullFileName) {
         return;
     }
     RichEdit1->SetModified(false);
+    DiscardRecovery();
     if (doc_.RecentFiles) doc_.RecentFiles->Add(fullFileName);
     doc_.FileStamp = result.stamp;
 }
@@ -142,6 +145,7 @@ void TTextForm::Ny1Click() {
     }
     SetFileName("");
     RichEdit1->SetModified(false);
+    DiscardRecovery();
     doc_.FileStamp = -1;
     UpdateEditCommands();
 }

@@ -245,9 +245,9 @@ TEST_F(NetWindow, TcpControlByteInThePathRefused) {
     auto form = Window("O1.NC\r\nSend;FRES;C:\\ANNET.NC");
     prompter.answers = {Answer::Yes};
     form->TCPoverfoeringClick();
-    auto shown = Messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, kTcpControlByteText);
+    std::vector<std::string> warnings = prompter.Texts("warning");  // the exclamation icon
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], kTcpControlByteText);
     EXPECT_EQ(server.connections(), 0);
 }
 
