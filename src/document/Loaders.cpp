@@ -2,12 +2,7 @@
 
 #include "convert/DXF.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <mutex>
 #include <new>
 

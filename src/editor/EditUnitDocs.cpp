@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 #include "document/DocFiles.h"
 #include "editor/EditUnit.h"
@@ -46,17 +47,24 @@ namespace {
 // only once the file is open.
 class ControlSink : public TextSink {
 public:
-    explicit ControlSink(TextControl& control) : control_(control) {}
+    explicit ControlSink(TTextForm& form) : form_(form) {}
     void Begin(size_t sizeHint) override {
-        control_.Clear();
+        loading_.emplace(form_);  // the Loading protocol from here to the end of the load
+        form_.Text().Clear();
         // Room for the whole text at once: growing a large text copies it (and its styles).
         // Lone LF or CR breaks become CR LF, so a little more than the file.
-        if (sizeHint > 0) control_.Reserve(sizeHint + sizeHint / 16 + 2);
+        if (sizeHint > 0) form_.Text().Reserve(sizeHint + sizeHint / 16 + 2);
     }
-    void Piece(std::string_view bytes) override { control_.AppendText(bytes); }
+    void Piece(std::string_view bytes) override { form_.Text().AppendText(bytes); }
+    // Ends the Loading protocol (or starts it for a text that came whole).
+    void Loading(bool on) {
+        if (on && !loading_) loading_.emplace(form_);
+        if (!on) loading_.reset();
+    }
 
 private:
-    TextControl& control_;
+    TTextForm& form_;
+    std::optional<LoadingGuard> loading_;
 };
 }  // namespace
 
@@ -77,8 +85,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadedDocument doc;
     {
         WaitCursor wait(*this);
-        LoadingGuard loading(*this);
-        ControlSink sink(*RichEdit1);
+        ControlSink sink(*this);
         doc = ReadDocument(fileName, options, &sink);
         lastLoadReplaced_ = doc.replaced;
         lastLoadMissing_ = !doc.replaced && doc.fault == InputFault::Missing;
@@ -88,6 +95,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
                 // emptied and the document left without a name, so a save cannot cut the
                 // file short.
                 RichEdit1->Clear();
+                sink.Loading(false);
                 SetFileName("");
                 doc_.FileStamp = -1;
                 RichEdit1->SetModified(false);
@@ -95,6 +103,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
             }
             return doc.resultName;  // reported; otherwise the document stays as it was
         }
+        sink.Loading(true);
         if (doc.kind == LoadKind::Log) {
             colour_->ShowLog(doc.log);
         } else if (!doc.streamed) {
@@ -103,6 +112,7 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
             std::string().swap(doc.text.text);
         }
         RichEdit1->SetSelStart(0);
+        sink.Loading(false);
     }
     // A binary file shown in notation counts as unchanged as well: a "yes" to the
     // unsaved-changes question must not write the notation over the file.
