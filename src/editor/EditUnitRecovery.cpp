@@ -82,6 +82,7 @@ bool RecoveryKeeper::KeepNow() {
 // ---------------------------------------------------------------- the signals
 namespace {
 int g_signalPipe[2] = {-1, -1};
+bool g_endingAtSignal = false;
 
 void OnTerminationSignal(int signal) {
     const int saved = errno;
@@ -93,6 +94,8 @@ void OnTerminationSignal(int signal) {
 }
 }  // namespace
 
+bool EndingAtSignal() { return g_endingAtSignal; }
+
 void EndOnTerminationSignals(TTextForm& form) {
     if (g_signalPipe[0] >= 0) return;
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
@@ -101,6 +104,7 @@ void EndOnTerminationSignals(TTextForm& form) {
         char number = 0;
         if (::read(g_signalPipe[0], &number, 1) != 1) return;
         notifier->setEnabled(false);
+        g_endingAtSignal = true;
         // The unsaved work is on the disk before the program ends; no question is asked.
         if (RecoveryKeeper* keeper = form.Recovery()) keeper->KeepNow();
         QCoreApplication::exit(128 + number);
@@ -126,14 +130,20 @@ void TTextForm::OfferRecoveredWork(const std::string& folder) {
     for (RecoveryCopy& copy : LeftOverRecoveryCopies(folder)) {
         const std::string question =
             RecoveryQuestionText(RecoveryTimeText(copy.savedAt), copy.shownName);
-        if (GetPrompter().Question(kRecoveryCaption, question, Buttons::YesNo, Answer::Yes) !=
-            Answer::Yes) {
+        const Answer answer =
+            GetPrompter().Question(kRecoveryCaption, question, Buttons::YesNo, Answer::Yes);
+        // A signal that ends the program closes the question: the copy stays for the next
+        // start.
+        if (EndingAtSignal()) return;
+        if (answer != Answer::Yes) {
             RemoveRecoveryCopy(copy.path);
             continue;
         }
         // The copy takes the place of the document: the question about its changes first.
         // A cancel leaves the copy for the next start.
-        if (!QuerySave()) continue;
+        const bool goOn = QuerySave();
+        if (EndingAtSignal()) return;
+        if (!goOn) continue;
         {
             WaitCursor wait(*this);
             LoadingGuard loading(*this);

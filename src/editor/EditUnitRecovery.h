@@ -45,3 +45,6 @@ private:
 // SIGTERM and SIGHUP end the program after a last recovery copy. The handler only writes the
 // signal's number into a pipe; the window reads it in its event loop. Once per process.
 void EndOnTerminationSignals(TTextForm& form);
+// Whether such a signal is ending the program: the answers of the dialogs it closed are
+// nobody's and count for nothing.
+bool EndingAtSignal();

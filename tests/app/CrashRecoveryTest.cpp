@@ -67,7 +67,11 @@ TEST(CrashRecovery, TypedTextComesBackAfterAKill) {
       grep -qs M30G01X5N10 "$copies"/vakoedit-$pid-*.recovery && echo "copy at SIGTERM"
       terminated=$pid
 
-      # 4. No deletes it.
+      # 4. A SIGTERM while the question is up is no answer: the copy stays. No deletes it.
+      "$BIN" & pid=$!
+      window "Gjenoppretting" >/dev/null || fail "no question before SIGTERM"
+      kill -TERM $pid; wait $pid
+      ls "$copies"/vakoedit-$terminated-* >/dev/null 2>&1 && echo "kept at SIGTERM during the question"
       "$BIN" & pid=$!
       q=$(window "Gjenoppretting") || fail "no second question"
       xdotool windowfocus --sync "$q"; sleep 0.2
@@ -92,6 +96,7 @@ TEST(CrashRecovery, TypedTextComesBackAfterAKill) {
     EXPECT_NE(out.find("saved: G01X5N10\n"), std::string::npos) << out << err;
     EXPECT_NE(out.find("status after SIGTERM: 143\n"), std::string::npos) << out;
     EXPECT_NE(out.find("copy at SIGTERM\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("kept at SIGTERM during the question\n"), std::string::npos) << out;
     EXPECT_NE(out.find("declined copy deleted\n"), std::string::npos) << out;
     EXPECT_NE(out.find("done\n"), std::string::npos) << out;
 }
