@@ -25,8 +25,11 @@ test: build
 bench: build
 	@bash scripts/run-bench.sh $(BUILD)
 
+# make fuzz SECONDS=N runs every fuzz target N seconds (FUZZ_SECONDS works as well).
+FUZZ_SECONDS ?= 60
+SECONDS ?= $(FUZZ_SECONDS)
 fuzz: setup
-	@bash scripts/fuzz.sh
+	@FUZZ_SECONDS=$(SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD)
