@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build setup configure bench fuzz clean
+.PHONY: run test build setup configure bench fuzz check-sanitize clean
 
 setup:
 	@bash scripts/setup.sh
@@ -25,8 +25,16 @@ test: build
 bench: build
 	@bash scripts/run-bench.sh $(BUILD)
 
+# make fuzz SECONDS=N runs every fuzz target N seconds (FUZZ_SECONDS works as well).
+FUZZ_SECONDS ?= 60
+SECONDS ?= $(FUZZ_SECONDS)
 fuzz: setup
-	@bash scripts/fuzz.sh
+	@FUZZ_SECONDS=$(SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh
+
+# The suite with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/), then
+# ThreadSanitizer over the transfer thread's tests (build-tsan/).
+check-sanitize: setup
+	@JOBS=$(JOBS) bash scripts/check-sanitize.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,9 +1,12 @@
 // Colouring and loading a very large program: 100 MB, 2.5 million lines. The figures that
-// matter are the whole colouring (style bytes for the text), the line form used per keystroke,
-// the loaders on the same file, and putting text and colours into the real text control.
+// matter are the whole colouring (style bytes for the text), the line form over every line, the
+// loaders on the same file, putting text and colours into the real text control, and a
+// keystroke typed into the program's text control with its colouring on.
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QTest>
 #include <Qsci/qsciscintilla.h>
 #include <Qsci/qsciscintillabase.h>
 #include <cstdio>
@@ -13,8 +16,10 @@
 #include <vector>
 
 #include "document/Loaders.h"
+#include "editor/EditUnitColour.h"
 #include "nctools/Colour.h"
 #include "settings/PathResolve.h"
+#include "widgets/TextControl.h"
 
 namespace {
 constexpr size_t kLines = 2500000;
@@ -153,23 +158,40 @@ void BM_OpenAndColourInControl(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndColourInControl)->Unit(benchmark::kMillisecond)->Iterations(2);
 
-// One keystroke in that program: colour the caret's line and hand it to the control.
+// One keystroke in that program, as the user makes it: a key typed in the middle of the
+// program in the text control with colouring on, and the caret's line coloured again when the
+// edit is complete; then Backspace takes the character out again. Time per keystroke.
 void BM_KeystrokeRecolour(benchmark::State& state) {
-    QsciScintilla editor;
-    editor.SendScintilla(QsciScintillaBase::SCI_SETCODEPAGE, 0L);
-    editor.SendScintilla(QsciScintillaBase::SCI_SETTEXT, 0UL, Program().c_str());
-    long line = static_cast<long>(kLines / 2);
-    std::vector<uint8_t> styles(256);
+    TextControl control;
+    control.resize(800, 600);
+    control.show();
+    QAction onOff;
+    onOff.setCheckable(true);
+    onOff.setChecked(true);
+    bool loading = true;
+    Colouring colouring(control, onOff, Colouring::Window{loading, [](bool) {}});
+    control.SetText(Program());
+    loading = false;
+    const int line = static_cast<int>(kLines / 2) + 1;  // a line of the usual kind
+    const int start = control.LineIndex(line);
+    const std::string before = control.Line(line);
+    control.SetSelStart(start + 4);  // inside the block number
+    QApplication::processEvents();
     for (auto _ : state) {
-        long start = editor.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, line);
-        long end = editor.SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, line);
-        const char* p = reinterpret_cast<const char*>(
-            editor.SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, start, end - start));
-        ColourLineStyles(std::string_view(p, static_cast<size_t>(end - start)), styles.data());
-        editor.SendScintilla(QsciScintillaBase::SCI_STARTSTYLING, static_cast<unsigned long>(start), 0L);
-        editor.SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX, static_cast<unsigned long>(end - start),
-                             reinterpret_cast<const char*>(styles.data()));
+        QTest::keyClick(&control, Qt::Key_X);
+        QApplication::processEvents();  // the recolouring runs when the edit is complete
+        QTest::keyClick(&control, Qt::Key_Backspace);
+        QApplication::processEvents();
     }
+    state.SetItemsProcessed(state.iterations() * 2);
+    // The keys reached the program and its line is coloured: its block letter is an address.
+    QTest::keyClick(&control, Qt::Key_X);
+    QApplication::processEvents();
+    const bool typed = control.Line(line) == before.substr(0, 4) + "X" + before.substr(4);
+    const TextStyle address = control.StyleAt(start);
+    const TextStyle typedStyle = control.StyleAt(start + 4);
+    if (!typed || !address.bold || !typedStyle.bold || address.rgb != typedStyle.rgb)
+        state.SkipWithError("the keystroke was not typed or its line not coloured");
 }
 BENCHMARK(BM_KeystrokeRecolour)->Unit(benchmark::kMicrosecond);
 }  // namespace

@@ -24,6 +24,25 @@
 #include "transfer/SerialTransfer.h"
 
 namespace {
+// Waits until the machine has taken n bytes; false when none came for a while, so bytes lost
+// on the way end the benchmark with an error instead of a wait for ever.
+bool WaitForBytes(const std::atomic<uint64_t>& received, uint64_t n) {
+    constexpr auto kQuiet = std::chrono::seconds(5);
+    uint64_t last = received.load();
+    auto lastChange = std::chrono::steady_clock::now();
+    while (received.load() < n) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        uint64_t now = received.load();
+        if (now != last) {
+            last = now;
+            lastChange = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - lastChange > kQuiet) {
+            return false;
+        }
+    }
+    return true;
+}
+
 struct Pty {
     int master = -1;
     int hold = -1;
@@ -64,9 +83,7 @@ struct Pty {
         ::close(hold);
         std::filesystem::remove_all(dir);
     }
-    void WaitFor(uint64_t n) {
-        while (received.load() < n) std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    bool WaitFor(uint64_t n) { return WaitForBytes(received, n); }
 };
 
 std::vector<std::string> TenMegabyteProgram(uint64_t& wireBytes) {
@@ -105,8 +122,8 @@ void ThreadSendBench(benchmark::State& state) {
         SendResult r = SendResult::Cancelled;
         std::thread t([&] { r = ThreadSendProgram(lines, 0, "", "COM1", abort, queued); });
         t.join();
-        machine.WaitFor(wire);
         if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
+        else if (!machine.WaitFor(wire)) state.SkipWithError("bytes were lost on the way");
     }
     state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
 }
@@ -124,8 +141,8 @@ static void BM_ThreadlessSend10MB(benchmark::State& state) {
         WriteIni(pty);
         DialogLoopHooks hooks;
         SendResult r = ThreadlessSendProgram(lines, 0, "", "COM1", ReadPortDevice(), hooks);
-        pty.WaitFor(wire);
         if (r != SendResult::Finished) state.SkipWithError("the send did not finish");
+        else if (!pty.WaitFor(wire)) state.SkipWithError("bytes were lost on the way");
     }
     state.SetBytesProcessed(static_cast<int64_t>(wire * state.iterations()));
 }
@@ -176,9 +193,7 @@ struct TcpMachine {
         ::close(listener);
         std::filesystem::remove_all(dir);
     }
-    void WaitFor(uint64_t n) {
-        while (received.load() < n) std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
+    bool WaitFor(uint64_t n) { return WaitForBytes(received, n); }
 };
 void WriteIni(const TcpMachine& machine) {
     WriteIni(machine.dir, "tcp://127.0.0.1:" + std::to_string(machine.port));

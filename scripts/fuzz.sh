@@ -1,34 +1,33 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in
-# fuzz-build/, seeds them with small generated inputs and runs each for FUZZ_SECONDS
-# (default 60; 0 only builds). Usage: scripts/fuzz.sh [TARGET ...]  (default: all in fuzz/)
+# Builds the libFuzzer targets of fuzz/ (one per file) in fuzz-build/ with clang: the project's
+# own libraries compiled with -fsanitize=fuzzer-no-link,address,undefined, so the targets link
+# what CMake builds and no file list lives here. Seeds each target with small generated inputs
+# and runs them one after another for FUZZ_SECONDS each (default 60; 0 only builds).
+# Usage: scripts/fuzz.sh [TARGET ...]  (default: all in fuzz/). At the end a line per target
+# gives its runs, seconds and covered edges; the exit status is 1 when a target found a fault
+# (its input is kept as fuzz-build/<target>-crash-...).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 OUT=fuzz-build
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 CXX=${FUZZ_CXX:-clang++}
-mkdir -p "$OUT"
+JOBS=${JOBS:-2}
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for f in fuzz/*.cpp; do targets+=("$(basename "$f" .cpp)"); done
 fi
+for t in "${targets[@]}"; do
+  [ -f "fuzz/$t.cpp" ] || { echo "fuzz.sh: no fuzz/$t.cpp" >&2; exit 2; }
+done
 
-sources_for() {
-  case "$1" in
-    # The DXF library runs inside the target as Debian ships it (libdxflib-dev, not instrumented).
-    DxfFuzz) echo src/settings/*.cpp src/convert/DXF.cpp src/convert/ESSI.cpp src/convert/DxfGroups.cpp \
-                  src/convert/DxfDrawing.cpp src/convert/DrawingPieces.cpp src/convert/ContourOrder.cpp \
-                  /usr/lib/x86_64-linux-gnu/libdxflib.a ;;
-    RtfFuzz) echo src/document/RichText.cpp ;;
-    TelnetFuzz) echo src/platform/TelnetComPort.cpp -ltelnet ;;
-    IsoPlotFuzz|HeidenhainPlotFuzz|EssiPlotFuzz)
-      echo src/settings/Strings.cpp src/plot/Toolpath.cpp src/plot/PathBuilder.cpp src/plot/IsoPlot.cpp \
-        src/plot/HeidenhainPlot.cpp src/plot/EssiPlot.cpp src/plot/Plot.cpp src/plot/PlotView.cpp \
-        src/plot/MoveIndex.cpp src/plot/PlotFigures.cpp ;;
-    *) echo "fuzz.sh: unknown target $1" >&2; exit 2 ;;
-  esac
-}
+SAN="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+if [ ! -f "$OUT/build.ninja" ]; then
+  cmake -S . -B "$OUT" -G Ninja -DCMAKE_CXX_COMPILER="$CXX" -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS="$SAN" \
+    -DSKARV_BUILD_FUZZ=ON -DSKARV_BUILD_TESTS=OFF -DSKARV_BUILD_BENCH=OFF
+fi
+cmake --build "$OUT" -j "$JOBS" --target "${targets[@]}"
 
 seed_DxfFuzz() {
   # The first byte of every seed chooses the order of cutting and the tolerance.
@@ -80,16 +79,84 @@ seed_EssiPlotFuzz() {
   printf '1\r\nESSI Upload\r\nPart Number 1\r\n7\r\n+100+\r\n++50\r\n8\r\n5\r\n+150+\r\n6\r\n7\r\n++-50++\r\n+100++50+-\r\n8\r\n63\r\n0\r\n' > "$d/example.esi"
 }
 
+
+seed_IniFuzz() {
+  local d=$1
+  printf '[Program]\r\nMaskiner=3\r\nExt=.nc\r\nSysExt=.SPR\r\n\r\n[Maskin1]\r\nNavn=Fres 1\r\nBaud=$2580\r\nTab=True\r\nToleranse=0.01\r\nBlokkTegn=N[58]\r\nStartKode=%%[CR][LF]\r\n' > "$d/vako.ini"
+  printf '[a]\nk=1\n[A]\nk=2\n  [ b ] \n K = "quoted" \nx=-0x7fffffff\ny=1e308\nz\n[c\nw=[DC2\n' > "$d/odd.ini"
+}
+
+seed_VisualFuzz() {
+  local d=$1
+  printf '%%[CR][LF]' > "$d/crlf.txt"
+  printf '[dc2]M30[13][$0a][x1F][ESC[255][256][]][' > "$d/mixed.txt"
+}
+
+seed_TextLoadFuzz() {
+  local d=$1
+  printf '\000%%\r\nN10 G00 X5\r\n\r\nN20 (\206\217\221)\rN30\n\035M30' > "$d/program.bin"
+  printf '\001\247HEADER LINE\r\nN10\r\n\r\r\n\236' > "$d/dos-header.bin"
+  printf '\016\025LINE\r\n\036\035' > "$d/insert-chunks.bin"
+  # A CR as the last byte of the first chunk, its LF the first of the next.
+  printf '\034\r\nA\r\rB' > "$d/cr-at-chunk-end.bin"
+}
+
+seed_BinaryLogFuzz() {
+  local d=$1
+  printf '\000%%\r\nN10\000\377[]!#@\r\r\n\n\n\223\021' > "$d/tape.bin"
+  printf '\001@RED #BLACK !MAGENTA \243BLUE \247GREEN\r\nplain\n\r\r' > "$d/log.bin"
+}
+
+seed_NcToolsFuzz() {
+  local d=$1
+  printf '\000\012\012\000%%\r\nN10 G01 X1.5 Y2 F200\r\nN20G01X1.5Y2(A COMMENT 1 X)\r\n\tN30 X1 \r\n*N40\r\nO1\r\n' > "$d/program.nc"
+  printf '\221\002\005\003/N5 X1\r\n12 L X+10 R0 FMAX\r\nN\r\n:1\r\n' > "$d/heidenhain.nc"
+}
+
+seed_TapeCodeFuzz() {
+  local d=$1
+  printf '\001%%\215\012N10X5\215\012\224' > "$d/iso.bin"
+  printf '\002\013\200\045\061\200\134' > "$d/eia.bin"
+  printf '\000N10\r\n\r\nN20\003N30' > "$d/ascii.bin"
+}
+
+seed_FtpReplyFuzz() {
+  local d=$1
+  printf '\000220-Welcome\r\n220 ready\r\n331 pass\r\n230 ok\r\n227 Entering Passive Mode (127,0,0,1,195,81).\r\n' > "$d/session.txt"
+  printf '\001noise\r\n229 Extended (|||50001|)\r\n150 go\n226 done\n' > "$d/extended.txt"
+}
+
+seed_DncReplyFuzz() {
+  local d=$1
+  printf '\001OK\r\n' > "$d/ok.txt"
+  printf '\010Maskinen er opptatt\r\nrest\r' > "$d/busy.txt"
+}
+
+failed=()
+summary=()
 for t in "${targets[@]}"; do
-  [ -f "fuzz/$t.cpp" ] || { echo "fuzz.sh: no fuzz/$t.cpp" >&2; exit 2; }
-  # shellcheck disable=SC2046
-  "$CXX" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -Isrc -o "$OUT/$t" "fuzz/$t.cpp" $(sources_for "$t")
   mkdir -p "$OUT/corpus/$t" "$OUT/seeds/$t"
-  "seed_$t" "$OUT/seeds/$t"
-  echo "fuzz.sh: built $OUT/$t"
-  if [ "$SECONDS_EACH" -gt 0 ]; then
-    "$OUT/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=25 -rss_limit_mb=2048 \
-      -artifact_prefix="$OUT/$t-" "$OUT/corpus/$t" "$OUT/seeds/$t"
+  if declare -F "seed_$t" >/dev/null; then "seed_$t" "$OUT/seeds/$t"; fi
+  echo "fuzz.sh: built $OUT/fuzz/$t"
+  [ "$SECONDS_EACH" -gt 0 ] || continue
+  log="$OUT/$t.log"
+  status=0
+  "$OUT/fuzz/$t" -max_total_time="$SECONDS_EACH" -max_len=4096 -timeout=25 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$OUT/$t-" "$OUT/corpus/$t" "$OUT/seeds/$t" >"$log" 2>&1 || status=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | awk '{print $2}')
+  line=$(printf '%-16s runs %-10s seconds %-6s edges %s' "$t" "${runs:-?}" "${took:-?}" "${cov:-?}")
+  if [ "$status" -ne 0 ]; then
+    line="$line  FAULT (see $log)"
+    failed+=("$t")
+    tail -40 "$log" >&2
   fi
+  echo "fuzz.sh: $line"
+  summary+=("$line")
 done
+if [ ${#summary[@]} -gt 0 ]; then
+  echo "fuzz.sh: summary"
+  printf '  %s\n' "${summary[@]}"
+fi
+[ ${#failed[@]} -eq 0 ] || { echo "fuzz.sh: faults found by: ${failed[*]}" >&2; exit 1; }

@@ -17,18 +17,16 @@
 #include "settings/Strings.h"
 
 namespace {
-std::atomic<int> g_failStep{static_cast<int>(SaveStep::None)};
-std::atomic<int> g_failError{0};
+// The error each step of the next save fails with; 0 where it goes through.
+constexpr int kSaveSteps = static_cast<int>(SaveStep::Replace) + 1;
+std::atomic<int> g_failError[kSaveSteps];
 std::atomic<unsigned> g_tempCounter{0};
 
 // True (and errno set) when the test hook says this step fails now.
 bool HookFails(SaveStep step) {
-    int want = static_cast<int>(step);
-    int expected = want;
-    if (g_failStep.load() != want) return false;
-    if (!g_failStep.compare_exchange_strong(expected, static_cast<int>(SaveStep::None)))
-        return false;
-    errno = g_failError.load();
+    int error = g_failError[static_cast<int>(step)].exchange(0);
+    if (error == 0) return false;
+    errno = error;
     return true;
 }
 
@@ -213,8 +211,11 @@ int64_t FileAge(const std::string& fileName) {
 std::string TextForFile(std::string_view text) { return JoinLinesCrLf(SplitLines(text)); }
 
 void FailNextSave(SaveStep step, int error) {
-    g_failError = error;
-    g_failStep = static_cast<int>(step);
+    if (step == SaveStep::None) {
+        for (auto& e : g_failError) e = 0;
+        return;
+    }
+    g_failError[static_cast<int>(step)] = error ? error : EIO;
 }
 
 SaveResult SaveTextSafely(const std::string& fileName, std::string_view text, bool backup) {
@@ -282,7 +283,7 @@ SaveResult SaveTextSafely(const std::string& fileName, std::string_view text, bo
                 }
             }
             if (exists) {
-                if (::link(target.c_str(), bak.c_str()) == 0) {
+                if (!HookFails(SaveStep::Link) && ::link(target.c_str(), bak.c_str()) == 0) {
                     bakLinked = true;
                 } else if (::rename(target.c_str(), bak.c_str()) == 0) {
                     oldMoved = true;  // a file system without hard links

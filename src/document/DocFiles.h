@@ -83,8 +83,10 @@ SaveResult SaveDocumentFile(const std::string& fileName, std::string_view text);
 std::string SaveFailureText(const std::string& fileName, const SaveResult& result);
 
 // Test hook: the next save fails at this step as the disk would (the file layer's fault
-// injection). Steps: create the new file, write, flush to disk, put in place.
-enum class SaveStep { None, Create, Write, Sync, Replace };
+// injection). Steps: create the new file, write, flush to disk, the hard link that makes the
+// backup (refused as by a file system without hard links, such as many network shares), put
+// in place. Each step is armed on its own and fires once; None disarms them all.
+enum class SaveStep { None, Create, Write, Sync, Link, Replace };
 void FailNextSave(SaveStep step, int error);
 
 // ---------------------------------------------------------------- the reload question

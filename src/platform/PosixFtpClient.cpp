@@ -14,8 +14,6 @@
 #include <cstring>
 
 namespace {
-// A reply longer than this is cut; the rest of it is read and dropped.
-constexpr size_t kMaxReply = 64 * 1024;
 // The QUIT at the end is a courtesy: a server that does not answer it is not waited for long.
 constexpr int kQuitMs = 3000;
 
@@ -25,14 +23,6 @@ void CloseFd(int& fd) {
 }
 
 std::string Seconds(int ms) { return std::to_string(ms <= 0 ? 1 : (ms + 999) / 1000); }
-
-bool ReplyCode(const std::string& line, int& code) {
-    if (line.size() < 3) return false;
-    for (int i = 0; i < 3; ++i)
-        if (line[i] < '0' || line[i] > '9') return false;
-    code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-    return true;
-}
 
 // A command must not carry a second one: control bytes end it.
 bool SafeArgument(const std::string& s) {
@@ -100,69 +90,21 @@ std::string PosixFtpClient::PortCommand(const std::string& ipv4, int port) {
            "," + std::to_string(port & 255);
 }
 
-int PosixFtpClient::PassivePort(const std::string& reply) {
-    // Six numbers after the code, the first one at the first digit after it.
-    size_t i = 3;
-    while (i < reply.size() && (reply[i] < '0' || reply[i] > '9')) ++i;
-    int v[6];
-    for (int k = 0; k < 6; ++k) {
-        if (i >= reply.size() || reply[i] < '0' || reply[i] > '9') return 0;
-        int n = 0, digits = 0;
-        while (i < reply.size() && reply[i] >= '0' && reply[i] <= '9' && digits < 4) {
-            n = n * 10 + (reply[i++] - '0');
-            ++digits;
-        }
-        if (n > 255) return 0;
-        v[k] = n;
-        if (k < 5) {
-            if (i >= reply.size() || reply[i] != ',') return 0;
-            ++i;
-        }
-    }
-    int port = v[4] * 256 + v[5];
-    return port >= 1 ? port : 0;
-}
-
 std::string PosixFtpClient::TimedOutText(int limitMs) const {
     return std::string(kFtpTimedOut) + Seconds(limitMs) + " s";
 }
 
 void PosixFtpClient::CloseSession() {
     CloseFd(fd_);
-    buffer_.clear();
+    replies_.Clear();
 }
 
 bool PosixFtpClient::ReadReply(int& code, std::string& text, int limitMs) {
     code = 0;
     text.clear();
     long long deadline = SteadyNowMs() + limitMs;
-    int first = 0;
-    bool multi = false;
     for (;;) {
-        size_t lf = buffer_.find('\n');
-        if (lf != std::string::npos) {
-            std::string line = buffer_.substr(0, lf);
-            buffer_.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            int c = 0;
-            bool coded = ReplyCode(line, c);
-            if (text.empty() && !first) {
-                if (!coded) continue;  // noise before a reply
-                first = c;
-                multi = line.size() > 3 && line[3] == '-';
-            }
-            if (text.size() < kMaxReply) {
-                if (!text.empty()) text += "\r\n";
-                text += line.substr(0, kMaxReply - text.size());
-            }
-            // A reply ends with a line of its code followed by a blank (or nothing).
-            if (!multi || (coded && c == first && (line.size() == 3 || line[3] == ' '))) {
-                code = first;
-                return true;
-            }
-            continue;
-        }
-        if (buffer_.size() > kMaxReply) buffer_.erase(0, buffer_.size() - kMaxReply);
+        if (replies_.Next(code, text)) return true;
         int w = WaitFd(fd_, POLLIN, deadline);
         if (w == 0) {
             failure_ = TimedOutText(limitMs);
@@ -172,7 +114,7 @@ bool PosixFtpClient::ReadReply(int& code, std::string& text, int limitMs) {
         char chunk[4096];
         ssize_t n = w < 0 ? -1 : ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
-            buffer_.append(chunk, static_cast<size_t>(n));
+            replies_.Feed(std::string_view(chunk, static_cast<size_t>(n)));
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             continue;
         } else {
@@ -294,13 +236,7 @@ bool PosixFtpClient::OpenPassive(int& dataFd) {
         failure_ = text;
         return false;
     }
-    if (v6) {
-        // "229 ... (|||port|)"
-        size_t open = text.find("(|||");
-        if (open != std::string::npos) port = std::atoi(text.c_str() + open + 4);
-    } else {
-        port = PassivePort(text);
-    }
+    port = v6 ? ExtendedPassivePort(text) : PassivePort(text);
     if (port < 1 || port > 65535) {
         failure_ = kFtpBadPassiveReply + text;
         return false;
@@ -448,12 +384,12 @@ bool PosixFtpClient::AcceptData(int listenFd, int& dataFd) {
             return false;
         }
         pollfd p[2] = {{listenFd, POLLIN, 0}, {fd_, POLLIN, 0}};
-        int r = ::poll(p, buffer_.empty() ? 2 : 1, static_cast<int>(left));
+        int r = ::poll(p, replies_.HasBytes() ? 1 : 2, static_cast<int>(left));
         if (r < 0 && errno != EINTR) {
             failure_ = std::string(kFtpDataFailed) + std::strerror(errno);
             return false;
         }
-        if (!buffer_.empty() || (r > 0 && (p[1].revents & (POLLIN | POLLHUP | POLLERR)))) {
+        if (replies_.HasBytes() || (r > 0 && (p[1].revents & (POLLIN | POLLHUP | POLLERR)))) {
             if (p[0].revents & POLLIN) continue;  // the connection came too
             int code = 0;
             std::string text;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "transfer/FtpClient.h"
+#include "transfer/FtpReplies.h"
 
 // The client's own failure texts (the server's reply is used wherever there is one).
 inline constexpr const char* kFtpBadHost = "Ugyldig serveradresse: ";  // + host
@@ -61,8 +62,6 @@ public:
     static bool DataPortRange(int portMin, int portMax, int& lo, int& hi);
     // "PORT h1,h2,h3,h4,p1,p2" for a dotted IPv4 address; empty for anything else.
     static std::string PortCommand(const std::string& ipv4, int port);
-    // The port of a 227 reply "(h1,h2,h3,h4,p1,p2)"; 0 when it holds none.
-    static int PassivePort(const std::string& reply);
 
 private:
     // One reply of the server: its code and its lines joined by CR LF. False (with the
@@ -79,7 +78,7 @@ private:
     std::string TimedOutText(int limitMs) const;
 
     int fd_ = -1;  // the control connection
-    std::string buffer_;  // received and not yet read
+    FtpReplyReader replies_;  // received and not yet read
     std::string host_, user_, password_, externalIp_;
     bool passive_ = false;
     int portMin_ = 0, portMax_ = 0;

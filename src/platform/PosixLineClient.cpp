@@ -42,39 +42,26 @@ LineClient::Receive PosixLineClient::ReceiveLine(std::string& line) {
     line.clear();
     if (fd_ < 0) return Receive::Failed;
     long long deadline = SteadyNowMs() + replyMs_;
-    bool cut = false;  // the line is full: the rest of it is read and dropped
     char chunk[16384];
     for (;;) {
-        size_t lf = buffer_.find('\n');
-        if (lf != std::string::npos) {
-            if (!cut) {
-                line = buffer_.substr(0, std::min(lf, MaxLineLength()));
-                if (lf <= MaxLineLength() && !line.empty() && line.back() == '\r') line.pop_back();
-            }
-            buffer_.erase(0, lf + 1);
-            return Receive::Line;
-        }
-        if (!cut && buffer_.size() >= MaxLineLength()) {
-            line = buffer_.substr(0, MaxLineLength());
-            cut = true;
-        }
-        if (cut) buffer_.clear();
+        if (reader_.Next(line)) return Receive::Line;
         if (!WaitFor(POLLIN, deadline)) {
-            if (!cut) line = buffer_;
+            line = reader_.Partial();
             return Receive::TimedOut;
         }
         ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n == 0) {
-            if (!cut) line = buffer_;
-            buffer_.clear();
+            line = reader_.Partial();
+            reader_.Clear();
             return Receive::Closed;
         }
         if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            if (!cut) line = buffer_;
-            return errno == ECONNRESET ? Receive::Closed : Receive::Failed;
+            const int err = errno;
+            if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) continue;
+            line = reader_.Partial();
+            return err == ECONNRESET ? Receive::Closed : Receive::Failed;
         }
-        buffer_.append(chunk, static_cast<size_t>(n));
+        reader_.Feed(std::string_view(chunk, static_cast<size_t>(n)));
     }
 }
 
@@ -83,5 +70,5 @@ void PosixLineClient::Disconnect() {
         ::close(fd_);
         fd_ = -1;
     }
-    buffer_.clear();
+    reader_.Clear();
 }

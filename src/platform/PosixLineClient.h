@@ -28,5 +28,5 @@ private:
     int fd_ = -1;
     int connectMs_ = 10000;
     int replyMs_ = 30000;
-    std::string buffer_;  // bytes read after the last line
+    LineReader reader_;  // bytes read after the last line
 };

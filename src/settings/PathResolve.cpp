@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <mutex>
 #include <vector>
 
 #include "settings/Strings.h"
@@ -33,7 +34,22 @@ bool Exists(const std::string& p) {
     struct stat st;
     return ::lstat(p.c_str(), &st) == 0;
 }
+
+std::mutex g_driveMutex;
+std::string g_driveFolder = "/";
 }  // namespace
+
+void SetDriveFolder(const std::string& nativeFolder) {
+    std::string f = nativeFolder.empty() ? std::string("/") : nativeFolder;
+    if (f.back() != '/') f += '/';
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    g_driveFolder = f;
+}
+
+std::string DriveFolder() {
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    return g_driveFolder;
+}
 
 std::string Cp1252ToUtf8(std::string_view s) {
     std::string out;
@@ -74,14 +90,13 @@ std::string Utf8ToCp1252(std::string_view s) {
 std::string ResolvePath(std::string_view dnc) {
     std::string_view rest = dnc;
     std::string result;
-    bool absolute = false;
     if (rest.size() >= 2 && rest[1] == ':' &&
         ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'))) {
         rest.remove_prefix(2);
-        absolute = true;
+        result = DriveFolder();
+    } else if (!rest.empty() && IsSep(rest[0])) {
+        result = "/";
     }
-    if (!rest.empty() && IsSep(rest[0])) absolute = true;
-    if (absolute) result = "/";
     bool trailingSep = !rest.empty() && IsSep(rest.back());
     // Split into components.
     std::vector<std::string_view> parts;
@@ -121,10 +136,19 @@ std::string ResolvePath(std::string_view dnc) {
 }
 
 std::string NativeToDncPath(std::string_view native) {
+    const std::string drive = DriveFolder();
+    bool onDrive = !native.empty() && native[0] == '/';
+    if (onDrive && drive != "/") {
+        // Below the drive folder (or the folder itself): the path from it.
+        std::string_view inside = std::string_view(drive).substr(0, drive.size() - 1);
+        onDrive = native.substr(0, inside.size()) == inside &&
+                  (native.size() == inside.size() || native[inside.size()] == '/');
+        if (onDrive) native.remove_prefix(inside.size());
+    }
     std::string s = Utf8ToCp1252(native);
     for (auto& c : s)
         if (c == '/') c = '\\';
-    if (!s.empty() && s[0] == '\\') s = "C:" + s;
+    if (onDrive) s = "C:" + (s.empty() ? std::string("\\") : s);
     return s;
 }
 

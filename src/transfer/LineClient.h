@@ -1,8 +1,10 @@
 #pragma once
 // A line-oriented TCP client: connect, send a line, receive a line, disconnect. Every wait is
 // bounded, and a wait hook runs while it waits so that the window can repaint.
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class LineClient {
 public:
@@ -26,4 +28,24 @@ protected:
         if (waitHook_) waitHook_();
     }
     std::function<void()> waitHook_;
+};
+
+// The lines of a byte stream as ReceiveLine hands them out, whatever pieces the bytes come in:
+// a line ends at LF, a CR before the LF is dropped, and a line longer than maxLine is cut
+// there (the rest of it up to its end is dropped as it comes, never held).
+class LineReader {
+public:
+    explicit LineReader(size_t maxLine = LineClient::MaxLineLength()) : max_(maxLine) {}
+    void Feed(std::string_view bytes);
+    // The next whole line; false while none has ended.
+    bool Next(std::string& line);
+    // What has come of the line that has not ended (cut at maxLine): what a peer that closes
+    // or falls silent said last.
+    std::string Partial() const;
+    void Clear();
+
+private:
+    size_t max_;
+    std::string buffer_;     // whole lines not yet read, then the line without its end
+    bool skipping_ = false;  // that line is full: its bytes up to the LF are dropped
 };

@@ -176,7 +176,10 @@ TEST(SaveDocument, SymbolicLinkIsWrittenThrough) {
     EXPECT_EQ(ReadFileBytes(dir.File("real/P.Bak")), "OLD\r\n");
 }
 
-// Every failing step leaves the old file and its backup exactly as they were.
+// Every failing step leaves the old file and its backup exactly as they were: with an older
+// backup and without one, and on a file system without hard links (a network share), where
+// the old file is moved to its backup name and must come back when the new one cannot take
+// its place.
 TEST(SaveDocumentFaults, FailingStepsLeaveTheFilesAsTheyWere) {
     struct Case {
         SaveStep step;
@@ -188,24 +191,38 @@ TEST(SaveDocumentFaults, FailingStepsLeaveTheFilesAsTheyWere) {
         {SaveStep::Sync, EIO, "Skrivefeil på disken."},
         {SaveStep::Replace, EROFS, "Disken er skrivebeskyttet."},
     };
-    for (const Case& c : cases) {
-        TempDir dir;
-        WriteFileBytes(dir.File("PROG.NC"), "OLD\r\n");
-        WriteFileBytes(dir.File("PROG.Bak"), "OLDER\r\n");
-        std::string f = dir.Dnc("PROG.NC");
-        FailNextSave(c.step, c.error);
-        SaveResult r = SaveTextSafely(f, std::string(3 << 20, 'X'), true);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.error, c.error);
-        EXPECT_EQ(r.reason, c.reason);
-        EXPECT_EQ(ReadFileBytes(dir.File("PROG.NC")), "OLD\r\n");
-        EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLDER\r\n");
-        EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"PROG.Bak", "PROG.NC"}));
-        EXPECT_EQ(SaveFailureText(f, r), "Feil med lagring av " + f + "\r" + c.reason +
-                                             " Filen på disken er ikke endret.");
-        // The hook fires once: the next save goes through.
-        ASSERT_TRUE(SaveTextSafely(f, "NEW", true).ok);
-        EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLD\r\n");
+    for (bool hardLinks : {true, false}) {
+        for (bool olderBackup : {true, false}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(hardLinks ? "hard links" : "no hard links") +
+                             (olderBackup ? ", an older backup, " : ", no backup, ") + c.reason);
+                TempDir dir;
+                WriteFileBytes(dir.File("PROG.NC"), "OLD\r\n");
+                if (olderBackup) WriteFileBytes(dir.File("PROG.Bak"), "OLDER\r\n");
+                const std::vector<std::string> before =
+                    olderBackup ? std::vector<std::string>{"PROG.Bak", "PROG.NC"} : std::vector<std::string>{"PROG.NC"};
+                std::string f = dir.Dnc("PROG.NC");
+                if (!hardLinks) FailNextSave(SaveStep::Link, EPERM);
+                FailNextSave(c.step, c.error);
+                SaveResult r = SaveTextSafely(f, std::string(3 << 20, 'X'), true);
+                FailNextSave(SaveStep::None, 0);  // a step the failure came before stays unused
+                EXPECT_FALSE(r.ok);
+                EXPECT_EQ(r.error, c.error);
+                EXPECT_EQ(r.reason, c.reason);
+                EXPECT_EQ(ReadFileBytes(dir.File("PROG.NC")), "OLD\r\n");
+                if (olderBackup) EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLDER\r\n");
+                EXPECT_EQ(Names(dir.path()), before);
+                EXPECT_EQ(SaveFailureText(f, r), "Feil med lagring av " + f + "\r" + c.reason +
+                                                     " Filen på disken er ikke endret.");
+                // The hook fires once: the next save goes through, and the old file is the backup.
+                if (!hardLinks) FailNextSave(SaveStep::Link, EPERM);
+                ASSERT_TRUE(SaveTextSafely(f, "NEW", true).ok);
+                FailNextSave(SaveStep::None, 0);
+                EXPECT_EQ(ReadFileBytes(dir.File("PROG.NC")), "NEW\r\n");
+                EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLD\r\n");
+                EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"PROG.Bak", "PROG.NC"}));
+            }
+        }
     }
 }
 

@@ -94,36 +94,24 @@ TEST_F(SmallCommands, EventLogMissingUnderBothNames) {
 }
 
 TEST_F(SmallCommands, EventLogFromTheServersTempFolder) {
-    // The second choice lives in the server's own folder, "C:\Vako\Temp\".
-    std::string folder = ResolvePath(kEventLogTempFolder);
-    std::string file = ResolvePath(std::string(kEventLogTempFolder) + "Maskin2H.TXT");
-    if (std::filesystem::exists(file)) GTEST_SKIP() << file << " belongs to someone else";
-    std::error_code ec;
-    bool made = !std::filesystem::exists(folder);
-    std::filesystem::create_directories(folder, ec);
-    if (ec) GTEST_SKIP() << "cannot make " << folder;
-    WriteFileBytes(file, "Hendelse fra tjeneren\r\n");
-    {
-        ScopedIni ini(Ini());
-        TTextForm form;
-        form.Actions().MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
-        form.MaskinBoksChange();
-        form.Text().SetText("N10\r\n");
-        form.Text().SetModified(true);
-        prompter.answers = {Answer::Cancel};
-        form.HendelseButtonClick();  // the question comes first; cancel keeps the text
-        EXPECT_EQ(form.Text().Text(), "N10\r\n");
-        prompter.answers = {Answer::No};
-        form.HendelseButtonClick();
-        EXPECT_EQ(form.Text().Text(), "Hendelse fra tjeneren\r\n");
-        EXPECT_EQ(form.Doc().FileName, "Maskin2H.TXT");
-        EXPECT_EQ(UpperCase1252(form.Doc().CurrentFolder), "C:\\VAKO\\TEMP\\");
-    }
-    std::filesystem::remove(file, ec);
-    if (made) {
-        std::filesystem::remove(folder, ec);
-        std::filesystem::remove(std::filesystem::path(folder).parent_path(), ec);
-    }
+    // The second choice lives in the server's own folder, "C:\Vako\Temp\": the drive is
+    // mapped under a temporary folder, so the test touches nothing outside it.
+    ScopedDriveFolder drive;
+    WriteFileBytes(drive.File("vako/TEMP/Maskin2H.TXT"), "Hendelse fra tjeneren\r\n");
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.Actions().MaskinBoks->setCurrentIndex(1);  // machine 2 (the other tests use machine 1)
+    form.MaskinBoksChange();
+    form.Text().SetText("N10\r\n");
+    form.Text().SetModified(true);
+    prompter.answers = {Answer::Cancel};
+    form.HendelseButtonClick();  // the question comes first; cancel keeps the text
+    EXPECT_EQ(form.Text().Text(), "N10\r\n");
+    prompter.answers = {Answer::No};
+    form.HendelseButtonClick();
+    EXPECT_EQ(form.Text().Text(), "Hendelse fra tjeneren\r\n");
+    EXPECT_EQ(form.Doc().FileName, "Maskin2H.TXT");
+    EXPECT_EQ(UpperCase1252(form.Doc().CurrentFolder), "C:\\VAKO\\TEMP\\");
 }
 
 TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {

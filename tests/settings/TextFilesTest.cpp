@@ -145,3 +145,25 @@ TEST(Paths, FolderAndNameParts) {
     EXPECT_EQ(NativeToDncPath("/tmp/a/b.nc"), "C:\\tmp\\a\\b.nc");
     EXPECT_EQ(NativeToDncPath("rel/b.nc"), "rel\\b.nc");
 }
+
+// The drive mapped under a folder (as the tests do): "C:" paths resolve inside it, the DNC
+// form of a native path inside it begins with "C:", one outside keeps no drive and still
+// resolves to itself.
+TEST(Paths, DriveFolderHoldsTheDrivesPaths) {
+    TempDir outside;
+    WriteFileBytes(outside.File("P.NC"), "out");
+    {
+        ScopedDriveFolder drive;
+        WriteFileBytes(drive.File("Vako/Temp/M1.TXT"), "in");
+        EXPECT_EQ(ResolvePath("C:\\VAKO\\TEMP\\M1.TXT"), drive.File("Vako/Temp/M1.TXT"));
+        EXPECT_EQ(ReadFileBytes(ResolvePath("c:/vako/temp/m1.txt")), "in");
+        EXPECT_EQ(NativeToDncPath(drive.File("Vako/Temp/M1.TXT")), "C:\\Vako\\Temp\\M1.TXT");
+        EXPECT_EQ(NativeToDncPath(DriveFolder()), "C:\\");
+        const std::string out = NativeToDncPath(outside.File("P.NC"));
+        EXPECT_EQ(out.substr(0, 1), "\\");
+        EXPECT_EQ(ReadFileBytes(ResolvePath(out)), "out");
+        EXPECT_FALSE(FileExists("C:" + out));
+    }
+    EXPECT_EQ(DriveFolder(), "/");
+    EXPECT_EQ(ReadFileBytes(ResolvePath(NativeToDncPath(outside.File("P.NC")))), "out");
+}

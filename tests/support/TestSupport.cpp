@@ -39,6 +39,9 @@ TempDir::~TempDir() {
 
 std::string TempDir::Dnc(const std::string& name) const { return NativeToDncPath(File(name)); }
 
+ScopedDriveFolder::ScopedDriveFolder() : previous_(DriveFolder()) { SetDriveFolder(dir_.path()); }
+ScopedDriveFolder::~ScopedDriveFolder() { SetDriveFolder(previous_); }
+
 void WriteFileBytes(const std::string& nativePath, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(nativePath).parent_path());
     std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);

@@ -25,6 +25,20 @@ private:
     std::string path_;
 };
 
+// Maps the drive prefix ("C:") under a temporary folder for the test's lifetime: the system's
+// fixed folders (the DNC server's "C:\Vako\Temp\") are made and read there, never at the
+// file system's root. Paths outside it keep no drive ("\tmp\...").
+class ScopedDriveFolder {
+public:
+    ScopedDriveFolder();
+    ~ScopedDriveFolder();
+    std::string File(const std::string& name) const { return dir_.File(name); }
+
+private:
+    TempDir dir_;
+    std::string previous_;
+};
+
 void WriteFileBytes(const std::string& nativePath, const std::string& bytes);
 std::string ReadFileBytes(const std::string& nativePath);
 

@@ -61,7 +61,7 @@ TEST(CliSerial, ReceiveWritesTheLinesWithCrLf) {
     TempDir dir;
     std::string ini = WriteIni(dir, m, "Kode=ISO\r\n");
     std::thread machine([&] {
-        std::this_thread::sleep_for(300ms);
+        if (!m.WaitPortSetUp(10s)) return;
         std::string text = "%\r\nN10X5\r\nN20\r\n\x14";
         std::string tape;
         for (unsigned char c : text) tape.push_back(static_cast<char>(EncodeByte(tcIso, c)));
@@ -81,6 +81,7 @@ TEST(CliSerial, CtrlCEndsTheReceptionAndKeepsWhatArrived) {
     // A long timeout: only Ctrl-C ends this reception.
     std::string ini = WriteIni(dir, m, "Kode=ASCII\r\nTimeMultiplier=30000\r\n");
     std::string out = dir.File("UT.NC");
+    std::string progress = dir.File("progress.txt");
     std::string bin = Skarv();
     std::vector<std::string> args = {bin, "--ini", ini, "receive", out};
     std::vector<char*> argv;
@@ -88,19 +89,40 @@ TEST(CliSerial, CtrlCEndsTheReceptionAndKeepsWhatArrived) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, progress.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, bin.c_str(), &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    std::this_thread::sleep_for(300ms);
+    // Whatever happens below, the child does not outlive the test.
+    bool reaped = false;
+    struct Reaper {
+        pid_t pid;
+        bool& reaped;
+        ~Reaper() {
+            if (reaped) return;
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reaper{pid, reaped};
+
+    // The port is open (and Ctrl-C caught) before the machine sends; the lines have arrived
+    // before the user presses Ctrl-C.
+    ASSERT_TRUE(m.WaitPortSetUp(10s)) << "skarv receive did not open the port";
     m.Send("N10 G0\r\nN20 X1\r\n");  // no end of tape: the machine keeps the line open
-    std::this_thread::sleep_for(300ms);
+    auto t0 = std::chrono::steady_clock::now();
+    while (ReadFileBytes(progress).find("Mottatt 2 linjer") == std::string::npos &&
+           std::chrono::steady_clock::now() - t0 < 10s)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(ReadFileBytes(progress).find("Mottatt 2 linjer"), std::string::npos) << ReadFileBytes(progress);
     ::kill(pid, SIGINT);
     int status = 0;
-    auto t0 = std::chrono::steady_clock::now();
-    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - t0 < 3s)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(WIFEXITED(status)) << "skarv receive did not end on Ctrl-C";
+    t0 = std::chrono::steady_clock::now();
+    while (!reaped && std::chrono::steady_clock::now() - t0 < 5s) {
+        reaped = ::waitpid(pid, &status, WNOHANG) == pid;
+        if (!reaped) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(reaped) << "skarv receive did not end on Ctrl-C";
+    ASSERT_TRUE(WIFEXITED(status)) << "skarv receive ended by a signal";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFileBytes(out), "N10 G0\r\nN20 X1\r\n");
 }

@@ -16,6 +16,7 @@
 
 #include "TestSupport.h"
 #include "platform/PosixFtpClient.h"
+#include "transfer/FtpReplies.h"
 #include "settings/PathResolve.h"
 #include "transfer/FtpKli.h"
 #include "windows/transfer/NetPrompts.h"
@@ -349,11 +350,64 @@ TEST(FtpClientParts, HostPortRangeAndAnnouncement) {
     EXPECT_EQ(PosixFtpClient::PortCommand("cnc1", 21), "");
     EXPECT_EQ(PosixFtpClient::PortCommand("10.0.0.1", 0), "");
 
-    EXPECT_EQ(PosixFtpClient::PassivePort("227 Entering Passive Mode (127,0,0,1,195,81)."), 50001);
-    EXPECT_EQ(PosixFtpClient::PassivePort("227 =10,0,0,5,0,21"), 21);
-    EXPECT_EQ(PosixFtpClient::PassivePort("227 Entering Passive Mode (127,0,0,1,195)."), 0);
-    EXPECT_EQ(PosixFtpClient::PassivePort("227 (127,0,0,1,300,1)"), 0);
-    EXPECT_EQ(PosixFtpClient::PassivePort("227 ok"), 0);
+    EXPECT_EQ(PassivePort("227 Entering Passive Mode (127,0,0,1,195,81)."), 50001);
+    EXPECT_EQ(PassivePort("227 =10,0,0,5,0,21"), 21);
+    EXPECT_EQ(PassivePort("227 Entering Passive Mode (127,0,0,1,195)."), 0);
+    EXPECT_EQ(PassivePort("227 (127,0,0,1,300,1)"), 0);
+    EXPECT_EQ(PassivePort("227 ok"), 0);
+    EXPECT_EQ(ExtendedPassivePort("229 Entering Extended Passive Mode (|||50001|)"), 50001);
+    EXPECT_EQ(ExtendedPassivePort("229 (|||99999999999|)"), 0);
+    EXPECT_EQ(ExtendedPassivePort("229 (|||70000|)"), 0);
+    EXPECT_EQ(ExtendedPassivePort("229 (|||x|)"), 0);
+}
+
+namespace {
+// The replies of a stream of bytes fed in pieces of the given size.
+std::vector<std::string> RepliesInPieces(const std::string& bytes, size_t piece, size_t maxReply) {
+    FtpReplyReader reader(maxReply);
+    std::vector<std::string> out;
+    for (size_t i = 0; i < bytes.size(); i += piece) {
+        reader.Feed(std::string_view(bytes).substr(i, piece));
+        int code = 0;
+        std::string text;
+        while (reader.Next(code, text)) out.push_back(std::to_string(code) + "|" + text);
+    }
+    return out;
+}
+}  // namespace
+
+TEST(FtpClientParts, RepliesAreTheSameWhateverPiecesTheyComeIn) {
+    const std::string bytes =
+        "noise without a code\r\n"
+        "120 wait\r\n220 ready\r\n"
+        "230-Welcome\r\n  230 inside the text\r\n230-still\r\n230 logged in\r\n"
+        "226" + std::string(40, 'x') + "\r\n"  // a line longer than the reply may be
+        "550 no\n";
+    const std::vector<std::string> want = {
+        "120|120 wait", "220|220 ready",
+        "230|230-Welcome\r\n  230 inside the text\r\n230-still\r\n230 logged in",
+        "226|226" + std::string(17, 'x'), "550|550 no"};
+    for (size_t piece : {bytes.size(), size_t(1), size_t(2), size_t(7), size_t(19), size_t(21)}) {
+        std::vector<std::string> got = RepliesInPieces(bytes, piece, 20);
+        ASSERT_EQ(got.size(), want.size()) << "pieces of " << piece;
+        for (size_t i = 0; i < want.size(); ++i) {
+            // The multi-line reply is cut at the limit too.
+            EXPECT_EQ(got[i], want[i].substr(0, 4 + 20)) << "pieces of " << piece << ", reply " << i;
+        }
+    }
+    // A reply not yet complete waits for its last line; Clear forgets it.
+    FtpReplyReader reader;
+    int code = 0;
+    std::string text;
+    reader.Feed("211-Status\r\n");
+    EXPECT_FALSE(reader.Next(code, text));
+    EXPECT_TRUE(reader.HasBytes());
+    reader.Clear();
+    EXPECT_FALSE(reader.HasBytes());
+    reader.Feed("200 ok\r\n");
+    ASSERT_TRUE(reader.Next(code, text));
+    EXPECT_EQ(code, 200);
+    EXPECT_EQ(text, "200 ok");
 }
 
 namespace {

@@ -22,6 +22,8 @@ PtyMachine::PtyMachine() {
     if (slaveHold_ >= 0 && ::tcgetattr(slaveHold_, &t) == 0) {
         ::cfmakeraw(&t);
         ::tcsetattr(slaveHold_, TCSANOW, &t);
+        ::tcgetattr(slaveHold_, &t);
+        initialSettings_.assign(reinterpret_cast<const char*>(&t), sizeof t);
     }
     link_ = dir_.File("COM1");
     if (::symlink(slave_.c_str(), link_.c_str()) != 0) throw std::runtime_error("symlink");
@@ -70,6 +72,18 @@ std::string PtyMachine::Received() {
 bool PtyMachine::WaitForBytes(size_t n, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
     return arrived_.wait_for(lock, timeout, [&] { return received_.size() >= n; });
+}
+
+bool PtyMachine::WaitPortSetUp(std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        struct termios t;
+        if (slaveHold_ >= 0 && ::tcgetattr(slaveHold_, &t) == 0 &&
+            std::string(reinterpret_cast<const char*>(&t), sizeof t) != initialSettings_)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
 }
 
 std::string PtyMachine::WaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout) {

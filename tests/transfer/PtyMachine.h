@@ -29,6 +29,9 @@ public:
     std::string Received();
     // Waits until at least n bytes arrived; false on timeout.
     bool WaitForBytes(size_t n, std::chrono::milliseconds timeout);
+    // Waits until a port has set the line up (its settings differ from the raw line the machine
+    // left): the program on the other side has opened its port. False on timeout.
+    bool WaitPortSetUp(std::chrono::milliseconds timeout);
     // Waits until no byte arrived for quiet; returns the bytes.
     std::string WaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout);
     void Send(const std::string& bytes);  // the machine sends (XON/XOFF, a program)
@@ -39,6 +42,7 @@ private:
     TempDir dir_;
     int master_ = -1;
     int slaveHold_ = -1;  // keeps the slave side from hanging up between opens
+    std::string initialSettings_;  // the line's settings as the machine left them
     std::string slave_;
     std::string link_;
     std::mutex mutex_;

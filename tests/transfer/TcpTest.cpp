@@ -147,6 +147,26 @@ TEST(TcpTransfer, EndlessReplyIsCutAndShown) {
     EXPECT_EQ(ui.shown[0].find_first_not_of('A'), std::string::npos);
 }
 
+// The reply lines do not depend on the pieces the bytes come in: a CR just past the cut of an
+// overlong line is told from the one that ends a line.
+TEST(TcpTransfer, ReplyLinesAreTheSameWhateverPiecesTheyComeIn) {
+    const std::string bytes = "OK\r\n\r\nABCDEFGHI\r\nABCDEFGH\r\nABCDEFGHIJ\rKL\r\nA\rB\nrest\r";
+    const std::vector<std::string> want = {"OK", "", "ABCDEFGH", "ABCDEFGH", "ABCDEFGH", "A\rB"};
+    for (size_t piece = 1; piece <= bytes.size(); ++piece) {
+        LineReader reader(8);
+        std::vector<std::string> got;
+        std::string line;
+        for (size_t i = 0; i < bytes.size(); i += piece) {
+            reader.Feed(std::string_view(bytes).substr(i, piece));
+            while (reader.Next(line)) got.push_back(line);
+        }
+        EXPECT_EQ(got, want) << "pieces of " << piece;
+        EXPECT_EQ(reader.Partial(), "rest\r") << "pieces of " << piece;
+        reader.Clear();
+        EXPECT_EQ(reader.Partial(), "");
+    }
+}
+
 TEST(TcpTransfer, ChecksComeFirstAndNothingIsSentAfterThem) {
     DncServer server;
     {
