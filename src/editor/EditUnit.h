@@ -29,6 +29,7 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
+class ToolpathLink;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -63,6 +64,7 @@ struct DocumentState {
 struct MainActions {
     QMenu* Fil1 = nullptr;
     QMenu* Rediger1 = nullptr;
+    QMenu* Vis1 = nullptr;
     QMenu* Hjelp1 = nullptr;
     QMenu* SisteFiler = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -93,6 +95,8 @@ struct MainActions {
     QAction* Trigonometri1 = nullptr;
     QAction* Rotering1 = nullptr;
     QAction* TekstFormatering = nullptr;  // its check mark is the colouring switch
+    // View menu.
+    QAction* Verktoybane = nullptr;  // its check mark shows the toolpath panel
     // Help menu.
     QAction* Emnerihjelp1 = nullptr;
     QAction* Konfigurering = nullptr;
@@ -156,6 +160,7 @@ public:
     const MainActions& Actions() const { return actions_; }
     OtherWindows& Windows() { return windows_; }
     Colouring& Colour() const { return *colour_; }
+    ToolpathLink& Plot() const { return *plot_; }
 
     // The configuration program in the program folder (also tried with ".exe").
     static constexpr const char* kConfigurationProgram = "VakoEdtI";
@@ -259,6 +264,7 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildViewMenu();
     void BuildToolBar();
     void FillMachines();
     void MachineFromCommandLine();
@@ -268,6 +274,7 @@ private:
     MainActions actions_;
     OtherWindows windows_;
     Colouring* colour_ = nullptr;
+    ToolpathLink* plot_ = nullptr;
     // The window's own FTP module, made when the program start gave none.
     struct OwnFtpModule;
     struct OwnFtpModuleDeleter {

@@ -203,6 +203,38 @@ long long MoveIndex::Pick(const Projection& p, double sx, double sy, double tole
     return best;
 }
 
+size_t MoveIndex::MovesInView(const Projection& p, double width, double height,
+                              size_t endMove) const {
+    if (!path_ || levels_.empty() || path_->empty()) return 0;
+    size_t end = std::min(endMove, path_->size());
+    size_t count = 0;
+    struct Item {
+        size_t level, index;
+    };
+    std::vector<Item> stack;
+    stack.push_back(Item{levels_.size() - 1, 0});
+    while (!stack.empty()) {
+        Item it = stack.back();
+        stack.pop_back();
+        const std::vector<Box>& level = levels_[it.level];
+        if (it.index >= level.size()) continue;
+        size_t span = kLeafMoves << it.level;
+        size_t first = it.index * span;
+        if (first >= end) continue;
+        double cx, cy, hx, hy;
+        ShadowOf(p, level[it.index], cx, cy, hx, hy);
+        if (cx + hx < 0 || cx - hx > width || cy + hy < 0 || cy - hy > height) continue;
+        bool inside = cx - hx >= 0 && cx + hx <= width && cy - hy >= 0 && cy + hy <= height;
+        if (inside || it.level == 0) {
+            count += std::min(end, first + span) - first;
+            continue;
+        }
+        stack.push_back(Item{it.level - 1, 2 * it.index});
+        stack.push_back(Item{it.level - 1, 2 * it.index + 1});
+    }
+    return count;
+}
+
 size_t MoveIndex::MemoryBytes() const {
     size_t bytes = byLine_.capacity() * sizeof(uint32_t);
     for (const auto& l : levels_) bytes += l.capacity() * sizeof(Box);

@@ -266,6 +266,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
     change();
     modified_ = true;
     changedInSilence_ = true;
+    if (Updating()) rewritten_ = true;
     Send(SB::SCI_EMPTYUNDOBUFFER);
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
     typingEnd_ = -1;
@@ -314,6 +315,7 @@ void TextControl::AddLine(std::string_view text) {
         NormaliseBreaks(text, pending_, skip);
         pending_ += "\r\n";
         modified_ = true;
+        rewritten_ = true;
         typingEnd_ = -1;
         if (pending_.size() >= kPiece) FlushPending();
         return;
@@ -455,12 +457,16 @@ void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
     FlushPending();
     if (--updateDepth_ == 0) {
+        const bool rewritten = rewritten_ || changedInSilence_;
+        rewritten_ = false;
         changedInSilence_ = false;
-        // What changed inside the bracket is not reported afterwards either.
+        // What changed inside the bracket is not reported afterwards either: only that the
+        // program rewrote the text.
         lastAnchor_ = Send(SB::SCI_GETANCHOR);
         lastCaret_ = Send(SB::SCI_GETCURRENTPOS);
         viewport()->setUpdatesEnabled(true);
         viewport()->update();
+        if (rewritten) emit TextRewritten();
     }
 }
 
@@ -709,6 +715,7 @@ void TextControl::OnSavePointLeft() {
     modified_ = true;
     if (Updating() || silent_ > 0) {
         changedInSilence_ = true;
+        if (Updating()) rewritten_ = true;
         return;
     }
     emit TextChanged();

@@ -267,6 +267,24 @@ TEST(PlotView, LinesToMovesAndAClickToItsMove) {
     EXPECT_EQ(path.Line(static_cast<size_t>(m)), 7u);
 }
 
+TEST(PlotView, MovesInAViewCountWholeLeaves) {
+    // A thousand moves along X, one millimetre each: what a view of them would cost.
+    std::string text;
+    for (int i = 1; i <= 1000; ++i) text += "G1 X" + std::to_string(i) + " F100\r\n";
+    Toolpath path = InterpretProgram(text, Mill());
+    MoveIndex index(path);
+    Projection p = Scaled(PlotView::XY, 1);
+    p.ty = 50;
+    EXPECT_EQ(index.MovesInView(p, 1200, 100), 1000u);
+    EXPECT_EQ(index.MovesInView(p, 1200, 100, 300), 300u);
+    p.tx = -500;  // x 500 to 600 in a view 100 wide
+    size_t some = index.MovesInView(p, 100, 100);
+    EXPECT_GE(some, 100u);
+    EXPECT_LE(some, 100u + 2 * MoveIndex::kLeafMoves);
+    p.ty = 500;  // below the view
+    EXPECT_EQ(index.MovesInView(p, 100, 100), 0u);
+}
+
 TEST(PlotView, FiguresAndTheirTexts) {
     Toolpath path = InterpretProgram(
         Program({"T1 M6 (PLANFRES D63)", "G0 X-40 Y0 Z5", "G1 Z0 F300", "G2 X40 I40", "G0 Z100"}),
