@@ -81,7 +81,7 @@ public:
             gridW_ = static_cast<size_t>(std::ceil(o.width)) + 1;
             gridH_ = static_cast<size_t>(std::ceil(o.height)) + 1;
             words_ = (gridW_ * gridH_ + 63) / 64;
-            out_.inked.assign(words_ * kPathStyles, 0);
+            out_.inked.assign(words_ * (kPathStyles + 1), 0);  // the last for the dots
         }
         // What lies in the margin is drawn; the guard keeps coordinates sane for the painter.
         double m = 2;
@@ -150,6 +150,23 @@ public:
     }
     bool Inside(double minX, double minY, double maxX, double maxY) const {
         return !cull_ || (minX >= x0_ && maxX <= x1_ && minY >= y0_ && maxY <= y1_);
+    }
+
+    // A feed move seen end-on ends here.
+    void Dot(double x, double y) {
+        if (cull_ && Code(x, y, x0_, y0_, x1_, y1_)) return;
+        if (words_) {
+            if (!(x >= 0 && y >= 0)) return;
+            size_t ix = static_cast<size_t>(x), iy = static_cast<size_t>(y);
+            if (ix >= gridW_ || iy >= gridH_) return;
+            size_t b = kPathStyles * words_ * 64 + iy * gridW_ + ix;
+            uint64_t& word = out_.inked[b >> 6];
+            const uint64_t bit = uint64_t{1} << (b & 63);
+            if (word & bit) return;  // a hole there already
+            word |= bit;
+        }
+        out_.dots.push_back(static_cast<float>(x));
+        out_.dots.push_back(static_cast<float>(y));
     }
 
     // Passes over a piece known to lie outside the view.
@@ -317,6 +334,16 @@ public:
     }
     void Skip(double x, double y) { px_ = x, py_ = y; }
     void Finish() {}
+    // A feed move seen end-on: a cross of five pixels.
+    void Dot(double x, double y) {
+        if (!(x >= 0 && y >= 0 && x < w_ && y < h_)) return;
+        const int cx = static_cast<int>(x), cy = static_cast<int>(y);
+        const uint8_t value = static_cast<uint8_t>(static_cast<int>(PathStyle::Feed) + 1);
+        for (int k = -2; k <= 2; ++k) {
+            if (cx + k >= 0 && cx + k < w_) out_.pixels[static_cast<size_t>(cy) * w_ + cx + k] = value;
+            if (cy + k >= 0 && cy + k < h_) out_.pixels[static_cast<size_t>(cy + k) * w_ + cx] = value;
+        }
+    }
 
     void To(double x, double y) {
         double ax = px_, ay = py_, bx = x, by = y;
@@ -390,6 +417,7 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
     double x, y;
     p.Apply(path.origin(), x, y);
     w.Start(x, y);
+    double lx = x, ly = y;  // the end of the move before, on the screen
     const double* xs = path.Xs();
     const double* ys = path.Ys();
     const double* zs = path.Zs();
@@ -406,8 +434,9 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
             if (!w.Visible(minX, minY, maxX, maxY)) {
                 size_t last = i + leafMoves - 1;
                 for (size_t k = i; k <= last; ++k) slot += (flags[k] & 2) ? 1 : 0;
-                w.Skip(r0 * xs[last] + r1 * ys[last] + r2 * zs[last] + p.tx,
-                       d0 * xs[last] + d1 * ys[last] + d2 * zs[last] + p.ty);
+                lx = r0 * xs[last] + r1 * ys[last] + r2 * zs[last] + p.tx;
+                ly = d0 * xs[last] + d1 * ys[last] + d2 * zs[last] + p.ty;
+                w.Skip(lx, ly);
                 i += leafMoves;
                 continue;
             }
@@ -418,6 +447,14 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
         w.SetStyle(static_cast<int>(StyleOf(kind)));
         if (kind == MoveKind::Rapid || kind == MoveKind::Feed) w.To(ex, ey);
         else DrawArc(path, i, slot++, p, options.flatness, options.merge, w, ex, ey);
+        // A feed straight into the screen (a drill seen from above) leaves a mark.
+        if (kind == MoveKind::Feed && std::fabs(ex - lx) < 0.5 && std::fabs(ey - ly) < 0.5) {
+            const double dx = xs[i] - (i ? xs[i - 1] : path.origin().x);
+            const double dy = ys[i] - (i ? ys[i - 1] : path.origin().y);
+            const double dz = zs[i] - (i ? zs[i - 1] : path.origin().z);
+            if ((dx * dx + dy * dy + dz * dz) * p.scale * p.scale > 4) w.Dot(ex, ey);
+        }
+        lx = ex, ly = ey;
         ++i;
     }
     w.Finish();
@@ -563,6 +600,7 @@ void PathDetail::Clear() {
         points[s].clear();
         runs[s].clear();
     }
+    dots.clear();
 }
 
 void PathDetail::Run(int style, size_t k, size_t& first, size_t& end) const {

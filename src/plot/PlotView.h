@@ -75,6 +75,10 @@ struct PathDetail {
     std::vector<float> points[kPathStyles];
     std::vector<uint32_t> runs[kPathStyles];
     std::vector<uint64_t> inked;  // room for the builder: the pixels each style has drawn
+    // Feed moves seen end-on (a drill going into the hole, seen from above): x, y pairs,
+    // one per pixel, where the picture marks a hole.
+    std::vector<float> dots;
+    size_t DotCount() const { return dots.size() / 2; }
     void Clear();
     size_t PointCount(int style) const { return points[style].size() / 2; }
     size_t RunCount(int style) const { return runs[style].size(); }
@@ -98,7 +102,7 @@ void BuildDetail(const Toolpath& path, const Projection& p, const DetailOptions&
 
 // The same picture as pixels of width x height (the view of options, which must be given):
 // 0 where nothing is drawn, else 1 + the PathStyle of the move drawn last there; rapid moves
-// dashed. Its cost follows the moves and the pixels, never the points: the picture to show
+// dashed; a feed move seen end-on marked by a small cross. Its cost follows the moves and the pixels, never the points: the picture to show
 // when a view holds so much that its polylines would be too many to paint at once.
 struct PathRaster {
     int width = 0, height = 0;

@@ -196,6 +196,40 @@ TEST(PlotView, WhatLiesOutsideTheViewIsLeftOutAndFarLinesClipped) {
     EXPECT_EQ(d.PointCount(feed), 2u);
 }
 
+TEST(PlotView, HolesSeenEndOnAreMarked) {
+    // Three holes drilled from above, one of them twice: three marks seen from above, none
+    // from the front (where the drill is a line), and a cross in the pixels.
+    Toolpath path = InterpretProgram(
+        Program({"G0 X0 Y0 Z5", "G81 X10 Y10 Z-5 R2 F100", "X20", "X30", "X10", "G80",
+                 "G1 X40 Y40 Z-1"}),
+        Mill());
+    Projection top = Scaled(PlotView::XY, 4);
+    top.tx = 10, top.ty = 200;
+    DetailOptions o;
+    o.width = 300, o.height = 300;
+    PathDetail d;
+    BuildDetail(path, top, o, d);
+    ASSERT_EQ(d.DotCount(), 3u);
+    EXPECT_EQ(d.dots[0], At(top, {10, 10, 0}).x);
+    EXPECT_EQ(d.dots[1], At(top, {10, 10, 0}).y);
+    Projection front = Scaled(PlotView::XZ, 4);
+    front.tx = 10, front.ty = 100;
+    BuildDetail(path, front, o, d);
+    EXPECT_EQ(d.DotCount(), 0u);
+    // Up to the first hole only.
+    o.endMove = 4;
+    BuildDetail(path, top, o, d);
+    EXPECT_EQ(d.DotCount(), 1u);
+
+    PathRaster r;
+    o.endMove = SIZE_MAX;
+    BuildRaster(path, top, o, r);
+    ScreenPoint hole = At(top, {20, 10, 0});
+    const uint8_t feed = static_cast<uint8_t>(PathStyle::Feed) + 1;
+    EXPECT_EQ(r.At(static_cast<int>(hole.x), static_cast<int>(hole.y) + 2), feed);
+    EXPECT_EQ(r.At(static_cast<int>(hole.x), static_cast<int>(hole.y) - 2), feed);
+}
+
 TEST(PlotView, PixelsForDenseViews) {
     Toolpath path = InterpretProgram(
         Program({"G0 X0 Y10 Z0", "G1 X99 F100", "G0 Y20", "X0", "G2 X20 Y20 I10"}), Mill());

@@ -92,6 +92,12 @@ void DrawToolpath(QPainter& painter, const PlotModel& model, const Projection& p
         for (int s = 0; s < kPathStyles; ++s) points += scratch.detail.PointCount(s);
         painter.setRenderHint(QPainter::Antialiasing, points < 20000);
         DrawDetail(painter, scratch.detail, nullptr, buffer);
+        // The holes: feeds seen end-on, as small rings.
+        painter.setPen(StylePen(static_cast<int>(PathStyle::Feed)));
+        painter.setBrush(Qt::NoBrush);
+        const std::vector<float>& dots = scratch.detail.dots;
+        for (size_t k = 0; k + 1 < dots.size(); k += 2)
+            painter.drawEllipse(QPointF(dots[k], dots[k + 1]), 3.0, 3.0);
         painter.setRenderHint(QPainter::Antialiasing, false);
         return;
     }
@@ -178,6 +184,7 @@ void ToolpathCanvas::SetHighlightLine(uint32_t line) {
 void ToolpathCanvas::SetProjection(const Projection& p) {
     projection_ = p;
     fitPending_ = false;
+    Invalidate();
     update();
 }
 

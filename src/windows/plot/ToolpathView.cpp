@@ -156,13 +156,16 @@ TToolpathView::TToolpathView(QWidget* parent) : QWidget(parent) {
     noteLines_ = new ToolpathLines(ToolpathLines::Kind::Notes, this);
     tools_ = MakeList(lower, toolLines_);
     notes_ = MakeList(lower, noteLines_);
+    tools_->setMinimumHeight(60);
+    notes_->setMinimumHeight(60);
     auto* lists = new QHBoxLayout;
     lists->addWidget(Captioned(lower, kToolsCaption, tools_), 2);
     lists->addWidget(Captioned(lower, kNotesCaption, notes_), 3);
     lowerLayout->addLayout(lists, 1);
     split->addWidget(lower);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({800, 170});  // the picture takes what the figures and lists leave
     layout->addWidget(split, 1);
 
     connect(group, &QButtonGroup::idClicked, this,
