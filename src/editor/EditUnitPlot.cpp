@@ -77,7 +77,6 @@ void ToolpathLink::SetShown(bool on) {
     copying_ = false;
     std::string().swap(copy_);
     worker_->Cancel();
-    worker_->DropBuffer();
     stale_ = true;
     fitNext_ = true;
     if (dock_) {
@@ -146,8 +145,6 @@ void ToolpathLink::StartCopy() {
     startCopy_ = false;
     if (!Shown()) return;
     copying_ = true;
-    // The text of the last reading lends its memory (its pages are in place already).
-    if (copy_.capacity() == 0) copy_ = worker_->TakeBuffer();
     copy_.clear();
     copyLength_ = static_cast<size_t>(std::max(text_.TextLength(), 0));
     copy_.reserve(copyLength_);

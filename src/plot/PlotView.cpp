@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -407,15 +408,15 @@ private:
     double px_ = 0, py_ = 0;
 };
 
-// Walks moves [0, end) in order, handing the writer their pieces on the screen. With an
+// Walks moves [first, end) in order, handing the writer their pieces on the screen. With an
 // index, runs of moves whose box lies outside the view are passed over at once.
 template <class Writer>
 void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& options,
-              const MoveIndex* index, Writer& w) {
-    size_t end = std::min(options.endMove, path.size());
-    if (end == 0) return;
+              const MoveIndex* index, Writer& w, size_t first = 0, size_t end = SIZE_MAX) {
+    end = std::min({end, options.endMove, path.size()});
+    if (first >= end) return;
     double x, y;
-    p.Apply(path.origin(), x, y);
+    p.Apply(path.Start(first), x, y);
     w.Start(x, y);
     double lx = x, ly = y;  // the end of the move before, on the screen
     const double* xs = path.Xs();
@@ -426,8 +427,8 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
     const double d0 = p.down[0] * p.scale, d1 = p.down[1] * p.scale, d2 = p.down[2] * p.scale;
     const bool skipping = index && options.width > 0 && options.height > 0;
     const size_t leafMoves = MoveIndex::kLeafMoves;
-    size_t slot = 0;  // the arcs come in the order of their moves
-    for (size_t i = 0; i < end;) {
+    size_t slot = first ? path.ArcSlot(first) : 0;  // the arcs come in the order of their moves
+    for (size_t i = first; i < end;) {
         if (skipping && i % leafMoves == 0 && i + leafMoves <= end) {
             double minX, minY, maxX, maxY;
             index->LeafScreenBox(i / leafMoves, p, minX, minY, maxX, maxY);
@@ -617,8 +618,34 @@ void BuildDetail(const Toolpath& path, const Projection& p, const DetailOptions&
 
 void BuildRaster(const Toolpath& path, const Projection& p, const DetailOptions& options,
                  PathRaster& out, const MoveIndex* index) {
+    const size_t end = std::min(options.endMove, path.size());
+    const size_t parts =
+        std::min<size_t>({options.threads, 8, std::max<size_t>(1, end / kMovesPerThread)});
     RasterWriter w(out, options);
-    Traverse(path, p, options, index, w);
+    if (parts <= 1) {
+        Traverse(path, p, options, index, w);
+        return;
+    }
+    // The moves in runs, each drawn into pixels of its own on a thread of its own; then the
+    // later runs over the earlier ones, as one walk would have drawn them.
+    const size_t leaves = (end + MoveIndex::kLeafMoves - 1) / MoveIndex::kLeafMoves;
+    auto firstOf = [&](size_t k) { return std::min(end, leaves * k / parts * MoveIndex::kLeafMoves); };
+    std::vector<PathRaster> later(parts - 1);
+    std::vector<std::thread> threads;
+    threads.reserve(parts - 1);
+    for (size_t k = 1; k < parts; ++k)
+        threads.emplace_back([&, k] {
+            RasterWriter own(later[k - 1], options);
+            Traverse(path, p, options, index, own, firstOf(k), firstOf(k + 1));
+        });
+    Traverse(path, p, options, index, w, 0, firstOf(1));
+    for (std::thread& t : threads) t.join();
+    uint8_t* px = out.pixels.data();
+    const size_t n = out.pixels.size();
+    for (const PathRaster& r : later) {
+        const uint8_t* q = r.pixels.data();
+        for (size_t i = 0; i < n; ++i) px[i] = q[i] ? q[i] : px[i];
+    }
 }
 
 void BuildMovesDetail(const Toolpath& path, const Projection& p, std::span<const uint32_t> moves,

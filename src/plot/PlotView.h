@@ -93,7 +93,11 @@ struct DetailOptions {
     size_t endMove = SIZE_MAX;  // moves [0, endMove): "Vis til linje"
     double merge = 1.0;         // points closer than this (pixels) are one
     double flatness = 0.25;     // pixels an arc's chords may stray from it
+    // Pixels only: the moves are shared among up to this many threads, each taking at
+    // least kMovesPerThread of them.
+    unsigned threads = 1;
 };
+inline constexpr size_t kMovesPerThread = 100000;
 
 // The picture of moves [0, endMove) at this projection. out keeps its room between calls.
 // With the path's index (optional), what lies outside the view costs next to nothing.

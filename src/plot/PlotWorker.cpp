@@ -43,17 +43,6 @@ bool PlotWorker::Busy() const {
     return running_ || waiting_ != nullptr;
 }
 
-std::string PlotWorker::TakeBuffer() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::move(spare_);
-}
-
-void PlotWorker::DropBuffer() {
-    std::string old;
-    std::lock_guard<std::mutex> lock(mutex_);
-    old.swap(spare_);
-}
-
 void PlotWorker::Run() {
     for (;;) {
         std::unique_ptr<Job> job;
@@ -76,12 +65,9 @@ void PlotWorker::Run() {
             running_ = false;
             deliver = model && !model->path.cancelled && !cancel_ && !stop_ &&
                       job->generation == latest_.load();
-            // The text goes back for the next copy; the one kept before it is let go.
-            if (!stop_) spare_.swap(job->text);
         }
         const uint64_t generation = job->generation;
-        // Freed outside the lock: the old text of a large program takes a while to unmap.
-        job.reset();
+        job.reset();  // the text is let go before the model goes
         if (deliver && done_) done_(std::move(model), generation);
     }
 }

@@ -44,13 +44,6 @@ public:
     // A reading is waiting or under way.
     bool Busy() const;
 
-    // The text of the last reading done, for the next request to copy into: its pages are
-    // in memory already, which spares the next copy of a large program the cost of fresh
-    // ones. Its bytes are the old text; empty when none is kept.
-    std::string TakeBuffer();
-    // Forgets that buffer (the view was closed).
-    void DropBuffer();
-
     // For the tests: each reading runs this first on the worker's thread (a reading held
     // at its start, to be overtaken).
     std::function<void(uint64_t generation)> beforeReading;
@@ -71,6 +64,5 @@ private:
     bool stop_ = false;
     std::atomic<bool> cancel_{false};
     std::atomic<uint64_t> latest_{0};
-    std::string spare_;
     std::thread thread_;  // started with the first request
 };

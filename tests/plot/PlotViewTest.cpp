@@ -254,6 +254,32 @@ TEST(PlotView, PixelsForDenseViews) {
     EXPECT_NEAR(rapidPixels, 99 * 4 / 7, 3);  // dashed
     EXPECT_EQ(r.At(10, 20), 1 + static_cast<uint8_t>(PathStyle::Arc));  // the top of the arc
     EXPECT_EQ(r.At(50, 10), 0);
+
+    // Shared among threads, the moves of a large program give the pixels one walk gives:
+    // later moves over earlier ones across the runs' seams, arcs found by their slots.
+    std::string big;
+    for (int i = 0; i < 205000; ++i) {
+        int x = (i * 37) % 200, y = (i * 53) % 150;
+        if (i % 10 == 0) big += "G2 X" + std::to_string(x) + " Y" + std::to_string(y) + " R90\r\n";
+        else big += "G1 X" + std::to_string(x) + " Y" + std::to_string(y) + " F100\r\n";
+    }
+    Toolpath many = InterpretProgram(big, Mill());
+    ASSERT_GT(many.size(), 2 * kMovesPerThread);
+    MoveIndex index(many);
+    Projection q = Scaled(PlotView::XY, 2);
+    q.ty = 300;
+    DetailOptions whole;
+    whole.width = 400, whole.height = 300;
+    PathRaster one, shared;
+    BuildRaster(many, q, whole, one, &index);
+    whole.threads = 3;
+    BuildRaster(many, q, whole, shared, &index);
+    EXPECT_TRUE(one.pixels == shared.pixels);
+    whole.endMove = many.size() - 7;
+    BuildRaster(many, q, whole, shared, &index);
+    whole.threads = 1;
+    BuildRaster(many, q, whole, one, &index);
+    EXPECT_TRUE(one.pixels == shared.pixels);
 }
 
 TEST(PlotView, LinesToMovesAndAClickToItsMove) {

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -80,13 +81,8 @@ void DrawToolpath(QPainter& painter, const PlotModel& model, const Projection& p
     }
     if (end == 0) return;
 
-    DetailOptions o;
-    o.width = width;
-    o.height = height;
-    o.endMove = end;
-    const size_t inView =
-        end <= kDetailMoves ? end : model.index.MovesInView(p, width, height, end);
-    if (inView <= kDetailMoves) {
+    DetailOptions o = PictureOptions(width, height, end);
+    if (!DrawnAsPixels(model, p, width, height, end)) {
         BuildDetail(path, p, o, scratch.detail, &model.index);
         size_t points = 0;
         for (int s = 0; s < kPathStyles; ++s) points += scratch.detail.PointCount(s);
@@ -106,14 +102,35 @@ void DrawToolpath(QPainter& painter, const PlotModel& model, const Projection& p
     const PathRaster& r = scratch.raster;
     if (r.width <= 0 || r.height <= 0) return;
     QImage image(r.width, r.height, QImage::Format_ARGB32_Premultiplied);
-    const QRgb colours[4] = {0, ColourOf(kRapidColour).rgba(), ColourOf(kFeedColour).rgba(),
-                             ColourOf(kArcColour).rgba()};
-    for (int y = 0; y < r.height; ++y) {
+    PixelsInto(r, image, 0);
+    painter.drawImage(QPointF(0, 0), image);
+}
+
+DetailOptions PictureOptions(double width, double height, size_t endMove) {
+    DetailOptions o;
+    o.width = width;
+    o.height = height;
+    o.endMove = endMove;
+    o.threads = static_cast<unsigned>(std::clamp(QThread::idealThreadCount(), 1, 4));
+    return o;
+}
+
+bool DrawnAsPixels(const PlotModel& model, const Projection& p, double width, double height,
+                   size_t endMove) {
+    const size_t end = std::min(endMove, model.path.size());
+    if (end <= kDetailMoves) return false;
+    return model.index.MovesInView(p, width, height, end) > kDetailMoves;
+}
+
+void PixelsInto(const PathRaster& r, QImage& image, QRgb background) {
+    const QRgb colours[4] = {background, ColourOf(kRapidColour).rgba(),
+                             ColourOf(kFeedColour).rgba(), ColourOf(kArcColour).rgba()};
+    const int w = std::min(r.width, image.width()), h = std::min(r.height, image.height());
+    for (int y = 0; y < h; ++y) {
         const uint8_t* in = r.pixels.data() + static_cast<size_t>(y) * r.width;
         QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < r.width; ++x) out[x] = colours[in[x] & 3];
+        for (int x = 0; x < w; ++x) out[x] = colours[in[x] & 3];
     }
-    painter.drawImage(QPointF(0, 0), image);
 }
 
 ToolpathCanvas::ToolpathCanvas(QWidget* parent) : QWidget(parent) {
@@ -177,8 +194,15 @@ void ToolpathCanvas::SetEndMove(size_t endMove) {
 
 void ToolpathCanvas::SetHighlightLine(uint32_t line) {
     if (line == highlightLine_) return;
+    // Only where the highlight was and where it goes is painted again, over the picture.
+    PrepareHighlight();
+    const QRectF before = highlight_.area;
     highlightLine_ = line;
-    update();  // the picture stays as it is
+    PrepareHighlight();
+    const QRectF after = highlight_.area;
+    if (before.isEmpty() && after.isEmpty()) return;
+    QRect area = before.united(after).toAlignedRect().adjusted(-2, -2, 2, 2);
+    update(area.intersected(rect()));
 }
 
 void ToolpathCanvas::SetProjection(const Projection& p) {
@@ -201,12 +225,22 @@ void ToolpathCanvas::MakePicture() {
                        std::max(1, static_cast<int>(std::ceil(height() * dpr))));
     if (picture_.size() != pixels) picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     picture_.setDevicePixelRatio(1);
-    picture_.fill(Qt::white);
-    if (model_) {
-        Projection p = projection_;
-        p.scale *= dpr, p.tx *= dpr, p.ty *= dpr;
+    Projection p = projection_;
+    p.scale *= dpr, p.tx *= dpr, p.ty *= dpr;
+    if (model_ && DrawnAsPixels(*model_, p, pixels.width(), pixels.height(), endMove_)) {
+        // Pixels straight into the picture, white where nothing is drawn; the stock over them.
+        const size_t end = std::min(endMove_, model_->path.size());
+        BuildRaster(model_->path, p, PictureOptions(pixels.width(), pixels.height(), end),
+                    scratch_.raster, &model_->index);
+        PixelsInto(scratch_.raster, picture_, QColor(Qt::white).rgba());
         QPainter painter(&picture_);
-        DrawToolpath(painter, *model_, p, pixels.width(), pixels.height(), endMove_, scratch_);
+        DrawToolpath(painter, *model_, p, pixels.width(), pixels.height(), 0, scratch_);
+    } else {
+        picture_.fill(Qt::white);
+        if (model_) {
+            QPainter painter(&picture_);
+            DrawToolpath(painter, *model_, p, pixels.width(), pixels.height(), endMove_, scratch_);
+        }
     }
     picture_.setDevicePixelRatio(dpr);
     pictureProjection_ = projection_;
@@ -254,31 +288,20 @@ void ToolpathCanvas::DrawOverlay(QPainter& painter) {
         painter.drawLine(origin, tip);
         painter.drawText(tip + d / len * 7 - QPointF(3, -4), QString::fromLatin1(names[a]));
     }
-    if (!model_ || highlightLine_ == 0) return;
 
     // The caret's block: its moves that are drawn, thick, and the tool where it ends.
-    const size_t end = std::min(endMove_, model_->path.size());
-    auto moves = model_->index.MovesOfLine(highlightLine_);
-    std::vector<uint32_t> drawn;
-    drawn.reserve(moves.size());
-    for (uint32_t m : moves)
-        if (m < end) drawn.push_back(m);
-    if (drawn.empty()) return;
-    BuildMovesDetail(model_->path, projection_, drawn, highlight_);
+    PrepareHighlight();
+    if (!highlight_.tool) return;
     QPen pen(ColourOf(kHighlightColour), 3.0);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     const QPen pens[kPathStyles] = {pen, pen, pen};
     std::vector<QPointF> buffer;
-    DrawDetail(painter, highlight_, pens, buffer);
+    DrawDetail(painter, highlight_.detail, pens, buffer);
 
-    double x, y;
-    projection_.Apply(model_->path.End(drawn.back()), x, y);
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    const QPointF at(x, y);
-    // The tool: its axis up from the point (along Z, or X on a lathe) and its tip.
-    const int axis = lathe ? 0 : 2;
-    QPointF up(projection_.right[axis], projection_.down[axis]);
+    // The tool: its shank along its axis (Z, or X on a lathe) and its tip.
+    const QPointF at = highlight_.toolAt;
+    const QPointF up = highlight_.toolUp;
     painter.setPen(QPen(Qt::black, 1.5));
     if (std::hypot(up.x(), up.y()) > 0.15) {
         QPointF n(-up.y(), up.x());
@@ -293,6 +316,50 @@ void ToolpathCanvas::DrawOverlay(QPainter& painter) {
     painter.setBrush(ColourOf(kHighlightColour));
     painter.drawEllipse(at, 4.5, 4.5);
     painter.setBrush(Qt::NoBrush);
+}
+
+void ToolpathCanvas::PrepareHighlight() {
+    Highlight& h = highlight_;
+    const size_t end = model_ ? std::min(endMove_, model_->path.size()) : 0;
+    const Projection& p = projection_;
+    if (h.line == highlightLine_ && h.model == model_.get() && h.end == end && h.scale == p.scale &&
+        h.tx == p.tx && h.ty == p.ty && std::equal(p.right, p.right + 3, h.right) &&
+        std::equal(p.down, p.down + 3, h.down))
+        return;
+    h.line = highlightLine_, h.model = model_.get(), h.end = end;
+    h.scale = p.scale, h.tx = p.tx, h.ty = p.ty;
+    std::copy(p.right, p.right + 3, h.right);
+    std::copy(p.down, p.down + 3, h.down);
+    h.detail.Clear();
+    h.tool = false;
+    h.area = QRectF();
+    if (!model_ || highlightLine_ == 0) return;
+    auto moves = model_->index.MovesOfLine(highlightLine_);
+    h.drawn.clear();
+    for (uint32_t m : moves)
+        if (m < end) h.drawn.push_back(m);
+    if (h.drawn.empty()) return;
+    BuildMovesDetail(model_->path, p, h.drawn, h.detail);
+    double x, y;
+    p.Apply(model_->path.End(h.drawn.back()), x, y);
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    h.tool = true;
+    h.toolAt = QPointF(x, y);
+    const int axis = model_->path.lathe ? 0 : 2;
+    h.toolUp = QPointF(p.right[axis], p.down[axis]);
+    // What painting it covers: the moves, the tool and its shank, and the pens' widths.
+    double x0 = x - 6, y0 = y - 6, x1 = x + 6, y1 = y + 6;
+    const QPointF top = h.toolAt + h.toolUp * 34;
+    x0 = std::min(x0, top.x() - 7), x1 = std::max(x1, top.x() + 7);
+    y0 = std::min(y0, top.y() - 7), y1 = std::max(y1, top.y() + 7);
+    for (int s = 0; s < kPathStyles; ++s) {
+        const std::vector<float>& pts = h.detail.points[s];
+        for (size_t k = 0; k + 1 < pts.size(); k += 2) {
+            x0 = std::min(x0, pts[k] - 3.0), x1 = std::max(x1, pts[k] + 3.0);
+            y0 = std::min(y0, pts[k + 1] - 3.0), y1 = std::max(y1, pts[k + 1] + 3.0);
+        }
+    }
+    h.area = QRectF(QPointF(x0, y0), QPointF(x1, y1));
 }
 
 void ToolpathCanvas::resizeEvent(QResizeEvent* event) {

@@ -5,10 +5,12 @@
 // the axes. The wheel zooms about the mouse, the left button pans (a click picks the move
 // under the mouse), the right button turns the 3D view.
 #include <QImage>
+#include <QRectF>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "plot/PlotModel.h"
 #include "plot/PlotView.h"
@@ -25,9 +27,16 @@ struct ToolpathScratch {
 // Draws the moves [0, endMove) and the stock box at projection p into the rectangle
 // (0, 0, width, height) of the painter's coordinates, which are pixels of the picture:
 // polylines when about kDetailMoves or fewer lie in the view, else pixels.
-inline constexpr size_t kDetailMoves = 200000;
+inline constexpr size_t kDetailMoves = 25000;
 void DrawToolpath(QPainter& painter, const PlotModel& model, const Projection& p, double width,
                   double height, size_t endMove, ToolpathScratch& scratch);
+// Whether that picture is made of pixels.
+bool DrawnAsPixels(const PlotModel& model, const Projection& p, double width, double height,
+                   size_t endMove);
+// The builders' options for a picture of that size: pixels made on a thread per core.
+DetailOptions PictureOptions(double width, double height, size_t endMove);
+// Pixels into an image (ARGB32, premultiplied) in the colours of their styles.
+void PixelsInto(const PathRaster& r, QImage& image, QRgb background);
 
 class ToolpathCanvas : public QWidget {
     Q_OBJECT
@@ -75,6 +84,7 @@ private:
     void MakePicture();
     void Turn(double dYaw, double dPitch);
     void DrawOverlay(QPainter& painter);
+    void PrepareHighlight();
 
     std::shared_ptr<const PlotModel> model_;
     PlotView view_ = PlotView::XY;
@@ -92,7 +102,18 @@ private:
     bool pictureValid_ = false;
     int picturesMade_ = 0;
     ToolpathScratch scratch_;
-    PathDetail highlight_;
+    // The highlight as made for the line, model, moves drawn and view it was made for.
+    struct Highlight {
+        uint32_t line = 0;
+        const PlotModel* model = nullptr;
+        size_t end = 0;
+        double scale = 0, tx = 0, ty = 0, right[3] = {}, down[3] = {};
+        std::vector<uint32_t> drawn;
+        PathDetail detail;
+        bool tool = false;
+        QPointF toolAt, toolUp;
+        QRectF area;  // what it covers on the screen
+    } highlight_;
     QTimer* panTimer_ = nullptr;  // the picture made anew after a pan has paused
 
     // The mouse.
