@@ -6,6 +6,7 @@
 // process's memory before F9 and at its peak with the view shown.
 #include "BenchSupport.h"
 #include <QAction>
+#include <QDockWidget>
 #include <QApplication>
 #include <QTest>
 #include <QWheelEvent>
@@ -256,6 +257,10 @@ int main(int argc, char** argv) {
         // The peak from here on: what the view adds, not the load before it.
         std::ofstream("/proc/self/clear_refs") << "5";
         benchmark::RunSpecifiedBenchmarks();
+        // The panel as the benchmarks left it, for a look.
+        if (gForm->Plot().Dock() && gForm->Plot().Dock()->isVisible())
+            gForm->Plot().Dock()->grab().save(QString::fromUtf8(SKARV_BUILD_DIR) +
+                                              "/bench-results/toolpath-big.png");
         HidePanel();
         gForm = nullptr;
     }

@@ -1,9 +1,10 @@
 #pragma once
 // The toolpath as a picture: views as projections onto the screen, and the level-of-detail
 // builders that turn millions of moves into what a view can show: polylines (few when the
-// view is zoomed in or the program sparse; the SVG and the printout use them) or pixels (a
-// cost that follows the moves and the view's size, never the ink: the picture to paint when
-// the polylines would be too many, say more than a few hundred thousand points). The window
+// view is zoomed in or the program sparse; the SVG uses them) or pixels (a cost that follows
+// the moves and the view's size, never the ink, shared among threads: the picture to paint
+// when the polylines would be too many; a painter spends some 30 ms on a hundred thousand
+// points, so the window takes pixels above some tens of thousands of moves). The window
 // draws what the builders give and never walks the moves itself. Both are in screen pixels:
 // a pan only shifts what was built; building for an area larger than the view spares the
 // rebuild until the pan leaves it.

@@ -163,6 +163,7 @@ void ToolpathCanvas::SetModel(std::shared_ptr<const PlotModel> model, bool fit) 
 void ToolpathCanvas::SetView(PlotView view) {
     view_ = view;
     Fit();
+    emit ViewChanged(view);
 }
 
 

@@ -68,6 +68,7 @@ public:
 signals:
     // The user clicked on the path: the line of the block that made the move (1-based).
     void LineClicked(uint32_t line);
+    void ViewChanged(PlotView view);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -170,6 +170,8 @@ TToolpathView::TToolpathView(QWidget* parent) : QWidget(parent) {
 
     connect(group, &QButtonGroup::idClicked, this,
             [this](int id) { canvas_->SetView(static_cast<PlotView>(id)); });
+    connect(canvas_, &ToolpathCanvas::ViewChanged, this,
+            [this](PlotView view) { viewButtons_[static_cast<int>(view)]->setChecked(true); });
     connect(fit_, &QPushButton::clicked, canvas_, &ToolpathCanvas::Fit);
     connect(print_, &QPushButton::clicked, this, &TToolpathView::PrintRequested);
     connect(slider_, &QSlider::valueChanged, this, &TToolpathView::SliderMoved);
