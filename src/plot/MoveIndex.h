@@ -46,6 +46,10 @@ private:
         float min[3], max[3];
     };
     double Distance(const Projection& p, size_t move, double sx, double sy) const;
+    // Walks the boxes from the top, over the nodes whose moves begin before end: visit(level,
+    // box, first move) says whether to look at the node's two halves.
+    template <class Visit>
+    void Descend(size_t end, Visit visit) const;
     double BoxDistance(const Projection& p, const Box& b, double sx, double sy) const;
 
     const Toolpath* path_ = nullptr;

@@ -71,6 +71,12 @@ protected:
         if (!form.Actions().Verktoybane->isChecked()) form.Actions().Verktoybane->trigger();
         ASSERT_TRUE(Settle(form));
     }
+    // The pocket opened with the panel shown, its model in the panel.
+    void OpenWithPanel(TTextForm& form, const std::string& program) {
+        ASSERT_NO_FATAL_FAILURE(ShowWithPanel(form));
+        Open(form, "LOMME.NC", program);
+        ASSERT_TRUE(Settle(form));
+    }
     // Until the model of the text as it is now is in the panel.
     static bool Settle(TTextForm& form) {
         return QTest::qWaitFor(
@@ -179,9 +185,7 @@ TEST_F(ToolpathWindow, F9ShowsThePanelAndTheChoiceIsRemembered) {
 TEST_F(ToolpathWindow, TheCaretsBlockIsHighlightedAndAClickPutsTheCaretOnItsLine) {
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
-    Open(form, "LOMME.NC", kPocket);
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, kPocket));
     ToolpathCanvas& canvas = Canvas(form);
     // Caret on the arc of line 6: the arc is highlighted, the tool stands at its end.
     Painted(form);
@@ -244,9 +248,7 @@ TEST_F(ToolpathWindow, TheCaretsBlockIsHighlightedAndAClickPutsTheCaretOnItsLine
 TEST_F(ToolpathWindow, TheSliderDrawsTheProgramUpToALine) {
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
-    Open(form, "LOMME.NC", kPocket);
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, kPocket));
     QSlider& slider = View(form).Slider();
     EXPECT_EQ(slider.maximum(), 18);
     EXPECT_EQ(slider.value(), 18);
@@ -284,9 +286,7 @@ TEST_F(ToolpathWindow, TheSliderDrawsTheProgramUpToALine) {
 TEST_F(ToolpathWindow, ReadAnewAfterTypingAndAfterATool) {
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
-    Open(form, "LOMME.NC", kPocket);
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, kPocket));
     const uint64_t afterLoad = form.Plot().Requests();
     const Projection fitted = Canvas(form).CurrentProjection();
 
@@ -353,9 +353,7 @@ TEST_F(ToolpathWindow, ReadAnewAfterTypingAndAfterATool) {
 TEST_F(ToolpathWindow, NotesAndToolsGoToTheirLines) {
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
-    Open(form, "LOMME.NC", kPocket);
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, kPocket));
     QListView& notes = View(form).NotesList();
     ASSERT_EQ(notes.model()->rowCount(), 1);
     QModelIndex note = notes.model()->index(0, 0);
@@ -378,9 +376,7 @@ TEST_F(ToolpathWindow, PrintedToAPdfAsShown) {
         GTEST_SKIP() << "poppler-utils missing";
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
-    Open(form, "LOMME.NC", kPocket);
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, kPocket));
     const std::string pdf = dir.File("bane.pdf");
     SetDriverPrinterSetup([pdf](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -433,10 +429,8 @@ TEST_F(ToolpathWindow, PrintedToAPdfAsShown) {
 TEST_F(ToolpathWindow, PictureOfTheDemoProgram) {
     ScopedIni ini(Ini());
     TTextForm form;
-    ShowWithPanel(form);
     std::string demo = std::string(SKARV_SOURCE_DIR) + "/examples/shop/Fres/LOMME.NC";
-    Open(form, "LOMME.NC", ReadFileBytes(demo));
-    ASSERT_TRUE(Settle(form));
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, ReadFileBytes(demo)));
     form.Text().SetSelStart(form.Text().LineIndex(11));  // N100: an arc of the pocket
     QApplication::processEvents();
     QDockWidget& dock = *form.Plot().Dock();
