@@ -440,3 +440,16 @@ TEST_F(ToolpathWindow, PictureOfTheDemoProgram) {
     form.grab().save(QString::fromUtf8(SKARV_BUILD_DIR) + "/toolpath-window.png");
     EXPECT_EQ(View(form).NotesList().model()->rowCount(), 1);
 }
+
+TEST_F(ToolpathWindow, ALatheProgramIsSeenFromTheFront) {
+    ScopedIni ini(Ini() + "Maskintype=DREIEBENK\r\n");
+    TTextForm form;
+    std::string demo = std::string(SKARV_SOURCE_DIR) + "/examples/shop/Dreiebenk/AKSEL.NC";
+    ASSERT_NO_FATAL_FAILURE(OpenWithPanel(form, ReadFileBytes(demo)));
+    EXPECT_TRUE(Model(form).path.lathe);
+    EXPECT_EQ(Canvas(form).View(), PlotView::XZ);
+    EXPECT_TRUE(View(form).ViewButton(1).isChecked());
+    form.Text().SetSelStart(form.Text().LineIndex(9));
+    QApplication::processEvents();
+    form.Plot().Dock()->grab().save(QString::fromUtf8(SKARV_BUILD_DIR) + "/toolpath-lathe.png");
+}

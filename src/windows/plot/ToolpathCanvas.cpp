@@ -151,6 +151,10 @@ ToolpathCanvas::ToolpathCanvas(QWidget* parent) : QWidget(parent) {
 void ToolpathCanvas::SetModel(std::shared_ptr<const PlotModel> model, bool fit) {
     const bool first = !model_;
     model_ = std::move(model);
+    // A lathe's work is seen from the front, Z across: from above it is a line.
+    const bool turnToFront = (fit || first) && model_ && model_->path.lathe &&
+                             (view_ == PlotView::XY || view_ == PlotView::YZ);
+    if (turnToFront) view_ = PlotView::XZ;
     if (fit || first) {
         fitPending_ = true;
         // Hidden or not laid out yet: at the next painting, at the size it has then.
@@ -158,6 +162,7 @@ void ToolpathCanvas::SetModel(std::shared_ptr<const PlotModel> model, bool fit) 
     }
     Invalidate();
     update();
+    if (turnToFront) emit ViewChanged(view_);
 }
 
 void ToolpathCanvas::SetView(PlotView view) {
@@ -292,17 +297,29 @@ void ToolpathCanvas::DrawOverlay(QPainter& painter) {
 
     // The caret's block: its moves that are drawn, thick, and the tool where it ends.
     PrepareHighlight();
-    if (!highlight_.tool) return;
+    PaintHighlightOf(painter, highlight_);
+}
+
+void ToolpathCanvas::PaintHighlight(QPainter& painter, const Projection& p) const {
+    if (!model_) return;
+    Highlight h;
+    MakeHighlight(h, *model_, p, highlightLine_, std::min(endMove_, model_->path.size()));
+    PaintHighlightOf(painter, h);
+}
+
+void ToolpathCanvas::PaintHighlightOf(QPainter& painter, const Highlight& h) {
+    if (!h.tool) return;
+    painter.setRenderHint(QPainter::Antialiasing, true);
     QPen pen(ColourOf(kHighlightColour), 3.0);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     const QPen pens[kPathStyles] = {pen, pen, pen};
     std::vector<QPointF> buffer;
-    DrawDetail(painter, highlight_.detail, pens, buffer);
+    DrawDetail(painter, h.detail, pens, buffer);
 
     // The tool: its shank along its axis (Z, or X on a lathe) and its tip.
-    const QPointF at = highlight_.toolAt;
-    const QPointF up = highlight_.toolUp;
+    const QPointF at = h.toolAt;
+    const QPointF up = h.toolUp;
     painter.setPen(QPen(Qt::black, 1.5));
     if (std::hypot(up.x(), up.y()) > 0.15) {
         QPointF n(-up.y(), up.x());
@@ -334,19 +351,24 @@ void ToolpathCanvas::PrepareHighlight() {
     h.detail.Clear();
     h.tool = false;
     h.area = QRectF();
-    if (!model_ || highlightLine_ == 0) return;
-    auto moves = model_->index.MovesOfLine(highlightLine_);
+    if (model_) MakeHighlight(h, *model_, p, highlightLine_, end);
+}
+
+void ToolpathCanvas::MakeHighlight(Highlight& h, const PlotModel& model, const Projection& p,
+                                   uint32_t line, size_t end) {
+    if (line == 0) return;
+    auto moves = model.index.MovesOfLine(line);
     h.drawn.clear();
     for (uint32_t m : moves)
         if (m < end) h.drawn.push_back(m);
     if (h.drawn.empty()) return;
-    BuildMovesDetail(model_->path, p, h.drawn, h.detail);
+    BuildMovesDetail(model.path, p, h.drawn, h.detail);
     double x, y;
-    p.Apply(model_->path.End(h.drawn.back()), x, y);
+    p.Apply(model.path.End(h.drawn.back()), x, y);
     if (!std::isfinite(x) || !std::isfinite(y)) return;
     h.tool = true;
     h.toolAt = QPointF(x, y);
-    const int axis = model_->path.lathe ? 0 : 2;
+    const int axis = model.path.lathe ? 0 : 2;
     h.toolUp = QPointF(p.right[axis], p.down[axis]);
     // What painting it covers: the moves, the tool and its shank, and the pens' widths.
     double x0 = x - 6, y0 = y - 6, x1 = x + 6, y1 = y + 6;

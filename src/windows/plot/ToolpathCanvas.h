@@ -64,6 +64,8 @@ public:
     long long MoveAt(QPointF at) const;
     // Pictures of the path made so far (the highlight alone makes none).
     int PicturesMade() const { return picturesMade_; }
+    // The highlight and the tool at another projection (a printout of the view).
+    void PaintHighlight(QPainter& painter, const Projection& p) const;
 
 signals:
     // The user clicked on the path: the line of the block that made the move (1-based).
@@ -85,7 +87,11 @@ private:
     void MakePicture();
     void Turn(double dYaw, double dPitch);
     void DrawOverlay(QPainter& painter);
+    struct Highlight;
     void PrepareHighlight();
+    static void MakeHighlight(Highlight& h, const PlotModel& model, const Projection& p,
+                              uint32_t line, size_t end);
+    static void PaintHighlightOf(QPainter& painter, const Highlight& h);
 
     std::shared_ptr<const PlotModel> model_;
     PlotView view_ = PlotView::XY;

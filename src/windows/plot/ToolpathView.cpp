@@ -264,6 +264,7 @@ bool TToolpathView::PrintPicture(const std::string& title) {
                 painter.scale(dots, dots);
                 ToolpathScratch scratch;
                 DrawToolpath(painter, *model_, p, cw * f, ch * f, canvas_->EndMove(), scratch);
+                canvas_->PaintHighlight(painter, p);
                 painter.restore();
             }
             ok = painter.end();
