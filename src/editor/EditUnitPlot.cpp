@@ -1,7 +1,7 @@
 #include "editor/EditUnitPlot.h"
 
 #include <QAction>
-#include <QCloseEvent>
+#include <QEvent>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QTimer>
@@ -120,9 +120,11 @@ void ToolpathLink::Request(bool rewritten) {
     stale_ = true;
     if (rewritten) fitNext_ = true;
     if (!Shown()) return;
-    // A copy under way is no longer the text: it begins again.
+    // A copy under way is no longer the text: it begins again; a reading under way is of a
+    // text that is gone, and gives the cores back to the user.
     copier_->stop();
     copying_ = false;
+    worker_->Cancel();
     if (rewritten) {
         typing_->stop();
         // After the command that rewrote the text has ended.
