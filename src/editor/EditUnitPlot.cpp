@@ -149,6 +149,7 @@ void ToolpathLink::StartCopy() {
     copying_ = true;
     copy_.clear();
     copyLength_ = static_cast<size_t>(std::max(text_.TextLength(), 0));
+    copyCount_ = text_.ChangeCount();
     copy_.reserve(copyLength_);
     copyLines_ = text_.LineCount();
     copySettings_ = borrowed_.settings(text_.TextView(0, kTextStart));
@@ -166,7 +167,7 @@ void ToolpathLink::CopySlice() {
         copier_->start(kUpdateRetryMs);
         return;
     }
-    if (static_cast<size_t>(std::max(text_.TextLength(), 0)) != copyLength_) {
+    if (text_.ChangeCount() != copyCount_) {
         StartCopy();  // changed under the copy without a word
         return;
     }

@@ -98,6 +98,7 @@ private:
     bool copying_ = false;
     std::string copy_;
     size_t copyLength_ = 0;
+    uint64_t copyCount_ = 0;  // the text control's count of changes when the copy began
     int copyLines_ = 0;
     PlotSettings copySettings_;
     bool haveSettings_ = false;
