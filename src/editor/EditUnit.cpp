@@ -17,10 +17,12 @@
 #include <QToolButton>
 
 #include "document/AppTitle.h"
+#include "editor/EditUnitPlot.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
+#include "plot/Plot.h"
 #include "widgets/Prompter.h"
 #include "editor/EditUnitRecovery.h"
 #include "widgets/ToolGlyphs.h"
@@ -96,6 +98,12 @@ TTextForm::TTextForm(const std::vector<std::string>& arguments, QWidget* parent)
     colour_ =
         new Colouring(*RichEdit1, *actions_.TekstFormatering,
                       {doc_.Loading, [this](bool on) { on ? HourglassOn() : HourglassOff(); }});
+    plot_ = new ToolpathLink(
+        *this, *RichEdit1, *actions_.Verktoybane,
+        {[this](std::string_view start) {
+             return ReadPlotSettings(MachineSection(CurrentMachine() - 1), doc_.FileName, start);
+         },
+         [this] { return doc_.FileName; }});
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         if (!doc_.Loading) UpdateEditCommands();
     });
@@ -168,6 +176,8 @@ void TTextForm::BuildMenus() {
     a.TekstFormatering->setCheckable(true);
     connect(a.TekstFormatering, &QAction::triggered, this, [this] { colour_->SwitchChosen(); });
 
+    BuildViewMenu();
+
     a.Hjelp1 = bar->addMenu(Q("&Hjelp"));
     a.Emnerihjelp1 = item(a.Hjelp1, "&Emner i hjelp", &TTextForm::Emnerihjelp1Click);
     a.Hjelp1->addSeparator();
@@ -186,6 +196,16 @@ void TTextForm::BuildMenus() {
     for (QAction* s : {a.Ny1, a.Aapne1, a.Lagre1, a.Overfoer, a.FTPoverfoering, a.TCPoverfoering,
                        a.Angre, a.KlippUt1, a.Kopier1, a.Liminn1, a.Slett1})
         s->setShortcutContext(Qt::WindowShortcut);
+}
+
+void TTextForm::BuildViewMenu() {
+    MainActions& a = actions_;
+    a.Vis1 = menuBar()->addMenu(Q("&Vis"));
+    a.Verktoybane = a.Vis1->addAction(Q("&Verktøybane"));
+    a.Verktoybane->setCheckable(true);
+    a.Verktoybane->setShortcut(QKeySequence(Qt::Key_F9));
+    a.Verktoybane->setShortcutContext(Qt::WindowShortcut);
+    connect(a.Verktoybane, &QAction::triggered, this, [this] { plot_->SwitchChosen(); });
 }
 
 void TTextForm::BuildToolBar() {
@@ -287,6 +307,7 @@ void TTextForm::FormCreate() {
     actions_.Overfoer->setEnabled(!ReadIniString("VakoEdit", "Port", "").empty());
     doc_.MaskOpen = ReadIniBool("Program", "MaskOpen", false);
     colour_->SetOn(ReadPersonalInt("TekstFormatering", 0) == 1);
+    plot_->SetShown(ReadPersonalInt(kToolpathSettingName, 0) == 1);
 
     std::string ip = ReadIniText("VakoTcp", "VakoIP", "");
     actions_.TCPoverfoering->setVisible(!ip.empty());
@@ -404,6 +425,7 @@ void TTextForm::SetFileName(const std::string& name) {
     doc_.FileName = name;
     setWindowTitle(FromCp1252(CaptionForFile(name)));
     SetTitleForFile(name);
+    plot_->SettingsChanged();  // the extension may choose another dialect
 }
 
 void TTextForm::SetFolder(const std::string& folder) { doc_.CurrentFolder = folder; }

@@ -29,6 +29,7 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
+class ToolpathLink;
 class RecoveryKeeper;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
@@ -64,6 +65,7 @@ struct DocumentState {
 struct MainActions {
     QMenu* Fil1 = nullptr;
     QMenu* Rediger1 = nullptr;
+    QMenu* Vis1 = nullptr;
     QMenu* Hjelp1 = nullptr;
     QMenu* SisteFiler = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -94,6 +96,8 @@ struct MainActions {
     QAction* Trigonometri1 = nullptr;
     QAction* Rotering1 = nullptr;
     QAction* TekstFormatering = nullptr;  // its check mark is the colouring switch
+    // View menu.
+    QAction* Verktoybane = nullptr;  // its check mark shows the toolpath panel
     // Help menu.
     QAction* Emnerihjelp1 = nullptr;
     QAction* Konfigurering = nullptr;
@@ -157,6 +161,7 @@ public:
     const MainActions& Actions() const { return actions_; }
     OtherWindows& Windows() { return windows_; }
     Colouring& Colour() const { return *colour_; }
+    ToolpathLink& Plot() const { return *plot_; }
 
     // The configuration program in the program folder (also tried with ".exe").
     static constexpr const char* kConfigurationProgram = "VakoEdtI";
@@ -272,6 +277,7 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildViewMenu();
     void BuildToolBar();
     void FillMachines();
     void MachineFromCommandLine();
@@ -281,6 +287,7 @@ private:
     MainActions actions_;
     OtherWindows windows_;
     Colouring* colour_ = nullptr;
+    ToolpathLink* plot_ = nullptr;
     RecoveryKeeper* recovery_ = nullptr;  // child of the window; null until started
     void DiscardRecovery();
     // The window's own FTP module, made when the program start gave none.

@@ -3,10 +3,12 @@
 
 #include "document/Catalogue.h"
 #include "editor/EditUnit.h"
+#include "editor/EditUnitPlot.h"
 
 void TTextForm::MaskinBoksChange() {
     // The document keeps its name: it now counts as being in the new folder.
     SetFolder(MachineFolder(CurrentMachine()));
+    plot_->SettingsChanged();  // the new machine reads its programs by its own rules
     if (doc_.MaskOpen) Aapne1Click();
 }
 

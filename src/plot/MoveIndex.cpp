@@ -166,12 +166,8 @@ double MoveIndex::Distance(const Projection& p, size_t i, double sx, double sy) 
     return best;
 }
 
-long long MoveIndex::Pick(const Projection& p, double sx, double sy, double tolerance,
-                          size_t endMove) const {
-    if (!path_ || levels_.empty() || path_->empty()) return -1;
-    size_t end = std::min(endMove, path_->size());
-    long long best = -1;
-    double bestDistance = tolerance;
+template <class Visit>
+void MoveIndex::Descend(size_t end, Visit visit) const {
     struct Item {
         size_t level, index;
     };
@@ -182,25 +178,53 @@ long long MoveIndex::Pick(const Projection& p, double sx, double sy, double tole
         stack.pop_back();
         const std::vector<Box>& level = levels_[it.level];
         if (it.index >= level.size()) continue;
-        size_t span = kLeafMoves << it.level;  // moves under this node
-        if (it.index * span >= end) continue;
-        if (BoxDistance(p, level[it.index], sx, sy) > bestDistance) continue;
-        if (it.level == 0) {
-            size_t first = it.index * kLeafMoves, last = std::min(end, first + kLeafMoves);
-            for (size_t i = first; i < last; ++i) {
-                double d = Distance(p, i, sx, sy);
-                if (d < bestDistance || (d == bestDistance && static_cast<long long>(i) > best)) {
-                    bestDistance = d;
-                    best = static_cast<long long>(i);
-                }
-            }
-            continue;
-        }
-        // The later half first: of moves equally near, the later one wins.
+        const size_t first = it.index * (kLeafMoves << it.level);  // the node's first move
+        if (first >= end) continue;
+        if (!visit(it.level, level[it.index], first) || it.level == 0) continue;
+        // The later half is looked at first.
         stack.push_back(Item{it.level - 1, 2 * it.index});
         stack.push_back(Item{it.level - 1, 2 * it.index + 1});
     }
+}
+
+long long MoveIndex::Pick(const Projection& p, double sx, double sy, double tolerance,
+                          size_t endMove) const {
+    if (!path_ || levels_.empty() || path_->empty()) return -1;
+    const size_t end = std::min(endMove, path_->size());
+    long long best = -1;
+    double bestDistance = tolerance;
+    Descend(end, [&](size_t level, const Box& box, size_t first) {
+        if (BoxDistance(p, box, sx, sy) > bestDistance) return false;
+        if (level > 0) return true;
+        // Of moves equally near, the later one wins.
+        const size_t last = std::min(end, first + kLeafMoves);
+        for (size_t i = first; i < last; ++i) {
+            double d = Distance(p, i, sx, sy);
+            if (d < bestDistance || (d == bestDistance && static_cast<long long>(i) > best)) {
+                bestDistance = d;
+                best = static_cast<long long>(i);
+            }
+        }
+        return false;
+    });
     return best;
+}
+
+size_t MoveIndex::MovesInView(const Projection& p, double width, double height,
+                              size_t endMove) const {
+    if (!path_ || levels_.empty() || path_->empty()) return 0;
+    const size_t end = std::min(endMove, path_->size());
+    size_t count = 0;
+    Descend(end, [&](size_t level, const Box& box, size_t first) {
+        double cx, cy, hx, hy;
+        ShadowOf(p, box, cx, cy, hx, hy);
+        if (cx + hx < 0 || cx - hx > width || cy + hy < 0 || cy - hy > height) return false;
+        const bool inside = cx - hx >= 0 && cx + hx <= width && cy - hy >= 0 && cy + hy <= height;
+        if (!inside && level > 0) return true;
+        count += std::min(end, first + (kLeafMoves << level)) - first;
+        return false;
+    });
+    return count;
 }
 
 size_t MoveIndex::MemoryBytes() const {

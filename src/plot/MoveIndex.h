@@ -28,6 +28,11 @@ public:
     long long Pick(const Projection& p, double sx, double sy, double tolerance,
                    size_t endMove = SIZE_MAX) const;
 
+    // About how many of the moves [0, endMove) lie in a view of width x height pixels: the
+    // moves of every leaf whose box reaches into it. What a picture of that view would cost.
+    size_t MovesInView(const Projection& p, double width, double height,
+                       size_t endMove = SIZE_MAX) const;
+
     size_t MemoryBytes() const;
 
     // Moves [k * kLeafMoves, (k + 1) * kLeafMoves) form leaf k; its extent on the screen.
@@ -41,6 +46,10 @@ private:
         float min[3], max[3];
     };
     double Distance(const Projection& p, size_t move, double sx, double sy) const;
+    // Walks the boxes from the top, over the nodes whose moves begin before end: visit(level,
+    // box, first move) says whether to look at the node's two halves.
+    template <class Visit>
+    void Descend(size_t end, Visit visit) const;
     double BoxDistance(const Projection& p, const Box& b, double sx, double sy) const;
 
     const Toolpath* path_ = nullptr;

@@ -21,6 +21,7 @@ struct PlotSettings {
     PlotDialect dialect = PlotDialect::Iso;
     bool lathe = false;                     // "Maskintype" DREIEBENK
     double rapidRate = kDefaultRapidRate;   // "Hurtiggang"
+    bool operator==(const PlotSettings&) const = default;
 };
 
 // The settings for a program of a machine's section (MachineSection(i)):

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -81,7 +82,7 @@ public:
             gridW_ = static_cast<size_t>(std::ceil(o.width)) + 1;
             gridH_ = static_cast<size_t>(std::ceil(o.height)) + 1;
             words_ = (gridW_ * gridH_ + 63) / 64;
-            out_.inked.assign(words_ * kPathStyles, 0);
+            out_.inked.assign(words_ * (kPathStyles + 1), 0);  // the last for the dots
         }
         // What lies in the margin is drawn; the guard keeps coordinates sane for the painter.
         double m = 2;
@@ -150,6 +151,23 @@ public:
     }
     bool Inside(double minX, double minY, double maxX, double maxY) const {
         return !cull_ || (minX >= x0_ && maxX <= x1_ && minY >= y0_ && maxY <= y1_);
+    }
+
+    // A feed move seen end-on ends here.
+    void Dot(double x, double y) {
+        if (cull_ && Code(x, y, x0_, y0_, x1_, y1_)) return;
+        if (words_) {
+            if (!(x >= 0 && y >= 0)) return;
+            size_t ix = static_cast<size_t>(x), iy = static_cast<size_t>(y);
+            if (ix >= gridW_ || iy >= gridH_) return;
+            size_t b = kPathStyles * words_ * 64 + iy * gridW_ + ix;
+            uint64_t& word = out_.inked[b >> 6];
+            const uint64_t bit = uint64_t{1} << (b & 63);
+            if (word & bit) return;  // a hole there already
+            word |= bit;
+        }
+        out_.dots.push_back(static_cast<float>(x));
+        out_.dots.push_back(static_cast<float>(y));
     }
 
     // Passes over a piece known to lie outside the view.
@@ -317,6 +335,16 @@ public:
     }
     void Skip(double x, double y) { px_ = x, py_ = y; }
     void Finish() {}
+    // A feed move seen end-on: a cross of five pixels.
+    void Dot(double x, double y) {
+        if (!(x >= 0 && y >= 0 && x < w_ && y < h_)) return;
+        const int cx = static_cast<int>(x), cy = static_cast<int>(y);
+        const uint8_t value = static_cast<uint8_t>(static_cast<int>(PathStyle::Feed) + 1);
+        for (int k = -2; k <= 2; ++k) {
+            if (cx + k >= 0 && cx + k < w_) out_.pixels[static_cast<size_t>(cy) * w_ + cx + k] = value;
+            if (cy + k >= 0 && cy + k < h_) out_.pixels[static_cast<size_t>(cy + k) * w_ + cx] = value;
+        }
+    }
 
     void To(double x, double y) {
         double ax = px_, ay = py_, bx = x, by = y;
@@ -380,16 +408,17 @@ private:
     double px_ = 0, py_ = 0;
 };
 
-// Walks moves [0, end) in order, handing the writer their pieces on the screen. With an
+// Walks moves [first, end) in order, handing the writer their pieces on the screen. With an
 // index, runs of moves whose box lies outside the view are passed over at once.
 template <class Writer>
 void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& options,
-              const MoveIndex* index, Writer& w) {
-    size_t end = std::min(options.endMove, path.size());
-    if (end == 0) return;
+              const MoveIndex* index, Writer& w, size_t first = 0, size_t end = SIZE_MAX) {
+    end = std::min({end, options.endMove, path.size()});
+    if (first >= end) return;
     double x, y;
-    p.Apply(path.origin(), x, y);
+    p.Apply(path.Start(first), x, y);
     w.Start(x, y);
+    double lx = x, ly = y;  // the end of the move before, on the screen
     const double* xs = path.Xs();
     const double* ys = path.Ys();
     const double* zs = path.Zs();
@@ -398,16 +427,17 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
     const double d0 = p.down[0] * p.scale, d1 = p.down[1] * p.scale, d2 = p.down[2] * p.scale;
     const bool skipping = index && options.width > 0 && options.height > 0;
     const size_t leafMoves = MoveIndex::kLeafMoves;
-    size_t slot = 0;  // the arcs come in the order of their moves
-    for (size_t i = 0; i < end;) {
+    size_t slot = first ? path.ArcSlot(first) : 0;  // the arcs come in the order of their moves
+    for (size_t i = first; i < end;) {
         if (skipping && i % leafMoves == 0 && i + leafMoves <= end) {
             double minX, minY, maxX, maxY;
             index->LeafScreenBox(i / leafMoves, p, minX, minY, maxX, maxY);
             if (!w.Visible(minX, minY, maxX, maxY)) {
                 size_t last = i + leafMoves - 1;
                 for (size_t k = i; k <= last; ++k) slot += (flags[k] & 2) ? 1 : 0;
-                w.Skip(r0 * xs[last] + r1 * ys[last] + r2 * zs[last] + p.tx,
-                       d0 * xs[last] + d1 * ys[last] + d2 * zs[last] + p.ty);
+                lx = r0 * xs[last] + r1 * ys[last] + r2 * zs[last] + p.tx;
+                ly = d0 * xs[last] + d1 * ys[last] + d2 * zs[last] + p.ty;
+                w.Skip(lx, ly);
                 i += leafMoves;
                 continue;
             }
@@ -418,6 +448,14 @@ void Traverse(const Toolpath& path, const Projection& p, const DetailOptions& op
         w.SetStyle(static_cast<int>(StyleOf(kind)));
         if (kind == MoveKind::Rapid || kind == MoveKind::Feed) w.To(ex, ey);
         else DrawArc(path, i, slot++, p, options.flatness, options.merge, w, ex, ey);
+        // A feed straight into the screen (a drill seen from above) leaves a mark.
+        if (kind == MoveKind::Feed && std::fabs(ex - lx) < 0.5 && std::fabs(ey - ly) < 0.5) {
+            const double dx = xs[i] - (i ? xs[i - 1] : path.origin().x);
+            const double dy = ys[i] - (i ? ys[i - 1] : path.origin().y);
+            const double dz = zs[i] - (i ? zs[i - 1] : path.origin().z);
+            if ((dx * dx + dy * dy + dz * dz) * p.scale * p.scale > 4) w.Dot(ex, ey);
+        }
+        lx = ex, ly = ey;
         ++i;
     }
     w.Finish();
@@ -563,6 +601,7 @@ void PathDetail::Clear() {
         points[s].clear();
         runs[s].clear();
     }
+    dots.clear();
 }
 
 void PathDetail::Run(int style, size_t k, size_t& first, size_t& end) const {
@@ -579,8 +618,34 @@ void BuildDetail(const Toolpath& path, const Projection& p, const DetailOptions&
 
 void BuildRaster(const Toolpath& path, const Projection& p, const DetailOptions& options,
                  PathRaster& out, const MoveIndex* index) {
+    const size_t end = std::min(options.endMove, path.size());
+    const size_t parts =
+        std::min<size_t>({options.threads, 8, std::max<size_t>(1, end / kMovesPerThread)});
     RasterWriter w(out, options);
-    Traverse(path, p, options, index, w);
+    if (parts <= 1) {
+        Traverse(path, p, options, index, w);
+        return;
+    }
+    // The moves in runs, each drawn into pixels of its own on a thread of its own; then the
+    // later runs over the earlier ones, as one walk would have drawn them.
+    const size_t leaves = (end + MoveIndex::kLeafMoves - 1) / MoveIndex::kLeafMoves;
+    auto firstOf = [&](size_t k) { return std::min(end, leaves * k / parts * MoveIndex::kLeafMoves); };
+    std::vector<PathRaster> later(parts - 1);
+    std::vector<std::thread> threads;
+    threads.reserve(parts - 1);
+    for (size_t k = 1; k < parts; ++k)
+        threads.emplace_back([&, k] {
+            RasterWriter own(later[k - 1], options);
+            Traverse(path, p, options, index, own, firstOf(k), firstOf(k + 1));
+        });
+    Traverse(path, p, options, index, w, 0, firstOf(1));
+    for (std::thread& t : threads) t.join();
+    uint8_t* px = out.pixels.data();
+    const size_t n = out.pixels.size();
+    for (const PathRaster& r : later) {
+        const uint8_t* q = r.pixels.data();
+        for (size_t i = 0; i < n; ++i) px[i] = q[i] ? q[i] : px[i];
+    }
 }
 
 void BuildMovesDetail(const Toolpath& path, const Projection& p, std::span<const uint32_t> moves,

@@ -1,9 +1,10 @@
 #pragma once
 // The toolpath as a picture: views as projections onto the screen, and the level-of-detail
 // builders that turn millions of moves into what a view can show: polylines (few when the
-// view is zoomed in or the program sparse; the SVG and the printout use them) or pixels (a
-// cost that follows the moves and the view's size, never the ink: the picture to paint when
-// the polylines would be too many, say more than a few hundred thousand points). The window
+// view is zoomed in or the program sparse; the SVG uses them) or pixels (a cost that follows
+// the moves and the view's size, never the ink, shared among threads: the picture to paint
+// when the polylines would be too many; a painter spends some 30 ms on a hundred thousand
+// points, so the window takes pixels above some tens of thousands of moves). The window
 // draws what the builders give and never walks the moves itself. Both are in screen pixels:
 // a pan only shifts what was built; building for an area larger than the view spares the
 // rebuild until the pan leaves it.
@@ -75,6 +76,10 @@ struct PathDetail {
     std::vector<float> points[kPathStyles];
     std::vector<uint32_t> runs[kPathStyles];
     std::vector<uint64_t> inked;  // room for the builder: the pixels each style has drawn
+    // Feed moves seen end-on (a drill going into the hole, seen from above): x, y pairs,
+    // one per pixel, where the picture marks a hole.
+    std::vector<float> dots;
+    size_t DotCount() const { return dots.size() / 2; }
     void Clear();
     size_t PointCount(int style) const { return points[style].size() / 2; }
     size_t RunCount(int style) const { return runs[style].size(); }
@@ -89,7 +94,11 @@ struct DetailOptions {
     size_t endMove = SIZE_MAX;  // moves [0, endMove): "Vis til linje"
     double merge = 1.0;         // points closer than this (pixels) are one
     double flatness = 0.25;     // pixels an arc's chords may stray from it
+    // Pixels only: the moves are shared among up to this many threads, each taking at
+    // least kMovesPerThread of them.
+    unsigned threads = 1;
 };
+inline constexpr size_t kMovesPerThread = 100000;
 
 // The picture of moves [0, endMove) at this projection. out keeps its room between calls.
 // With the path's index (optional), what lies outside the view costs next to nothing.
@@ -98,7 +107,7 @@ void BuildDetail(const Toolpath& path, const Projection& p, const DetailOptions&
 
 // The same picture as pixels of width x height (the view of options, which must be given):
 // 0 where nothing is drawn, else 1 + the PathStyle of the move drawn last there; rapid moves
-// dashed. Its cost follows the moves and the pixels, never the points: the picture to show
+// dashed; a feed move seen end-on marked by a small cross. Its cost follows the moves and the pixels, never the points: the picture to show
 // when a view holds so much that its polylines would be too many to paint at once.
 struct PathRaster {
     int width = 0, height = 0;

@@ -267,6 +267,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
     modified_ = true;
     ++changeCount_;
     changedInSilence_ = true;
+    if (Updating()) rewritten_ = true;
     Send(SB::SCI_EMPTYUNDOBUFFER);
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
     typingEnd_ = -1;
@@ -315,6 +316,7 @@ void TextControl::AddLine(std::string_view text) {
         NormaliseBreaks(text, pending_, skip);
         pending_ += "\r\n";
         modified_ = true;
+        rewritten_ = true;
         ++changeCount_;
         typingEnd_ = -1;
         if (pending_.size() >= kPiece) FlushPending();
@@ -457,12 +459,16 @@ void TextControl::EndUpdate() {
     if (updateDepth_ == 0) return;
     FlushPending();
     if (--updateDepth_ == 0) {
+        const bool rewritten = rewritten_ || changedInSilence_;
+        rewritten_ = false;
         changedInSilence_ = false;
-        // What changed inside the bracket is not reported afterwards either.
+        // What changed inside the bracket is not reported afterwards either: only that the
+        // program rewrote the text.
         lastAnchor_ = Send(SB::SCI_GETANCHOR);
         lastCaret_ = Send(SB::SCI_GETCURRENTPOS);
         viewport()->setUpdatesEnabled(true);
         viewport()->update();
+        if (rewritten) emit TextRewritten();
     }
 }
 
@@ -712,6 +718,7 @@ void TextControl::OnSavePointLeft() {
     ++changeCount_;
     if (Updating() || silent_ > 0) {
         changedInSilence_ = true;
+        if (Updating()) rewritten_ = true;
         return;
     }
     emit TextChanged();

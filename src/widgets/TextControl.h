@@ -144,6 +144,9 @@ public:
 
 signals:
     void TextChanged();
+    // The program changed the text inside an update bracket (a load, a text tool): sent
+    // once, when the bracket ends.
+    void TextRewritten();
     void SelectionChanged();
 
 protected:
@@ -179,6 +182,7 @@ private:
     int updateDepth_ = 0;
     int silent_ = 0;                 // inside a change made by the program
     bool changedInSilence_ = false;
+    bool rewritten_ = false;         // changed inside the update bracket
     QMenu* popupMenu_ = nullptr;
     bool modified_ = false;
     uint64_t changeCount_ = 0;

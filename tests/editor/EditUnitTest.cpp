@@ -277,10 +277,11 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
     ScopedIni ini(Ini());
     TTextForm form;
     auto menus = form.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(ToCp1252(menus[0]->text()), "&Fil");
     EXPECT_EQ(ToCp1252(menus[1]->text()), "&Rediger");
-    EXPECT_EQ(ToCp1252(menus[2]->text()), "&Hjelp");
+    EXPECT_EQ(ToCp1252(menus[2]->text()), "&Vis");
+    EXPECT_EQ(ToCp1252(menus[3]->text()), "&Hjelp");
     EXPECT_EQ(
         Captions(form.Actions().Fil1),
         (std::vector<std::string>{
@@ -294,6 +295,9 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
                                         "L&uft program", "&Renummerering", "Tr&igonometri",
                                         "Rotering", "-", "&Tekstformatering"}));
     EXPECT_TRUE(form.Actions().TekstFormatering->isCheckable());
+    EXPECT_EQ(Captions(form.Actions().Vis1),
+              (std::vector<std::string>{"&Verkt\xF8ybane [F9]"}));
+    EXPECT_TRUE(form.Actions().Verktoybane->isCheckable());
     EXPECT_EQ(Captions(form.Actions().Hjelp1),
               (std::vector<std::string>{"&Emner i hjelp", "-", "&Konfigurering", "-",
                                         "&Om Skarv-Editor"}));

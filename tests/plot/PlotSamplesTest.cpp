@@ -64,6 +64,7 @@ TEST(PlotSamples, TheDemoShopDrawsEachProgramForItsMachine) {
         {"Dreiebenk/BOLT.NC", 1, PlotDialect::Iso, true,
          {"Linje 9: ukjent ord G76 er hoppet over", "Linje 10: ukjent ord G76 er hoppet over"}},
         {"Fres/FLENS.NC", 2, PlotDialect::Iso, false, {}},  // the ISO programs of the Heidenhain mill
+        {"Fres/LOMME.NC", 2, PlotDialect::Iso, false, {"Linje 20: variabler og uttrykk tolkes ikke"}},
         {"Fres/LOKK.H", 2, PlotDialect::Heidenhain, false, {"Linje 8: radiuskompensasjon vises ikke"}},
         {"Gammel/BRAKETT.NC", 3, PlotDialect::Iso, false, {}},
         {"Portal/DEKSEL.MPF", 4, PlotDialect::Iso, false, {}},

@@ -196,6 +196,40 @@ TEST(PlotView, WhatLiesOutsideTheViewIsLeftOutAndFarLinesClipped) {
     EXPECT_EQ(d.PointCount(feed), 2u);
 }
 
+TEST(PlotView, HolesSeenEndOnAreMarked) {
+    // Three holes drilled from above, one of them twice: three marks seen from above, none
+    // from the front (where the drill is a line), and a cross in the pixels.
+    Toolpath path = InterpretProgram(
+        Program({"G0 X0 Y0 Z5", "G81 X10 Y10 Z-5 R2 F100", "X20", "X30", "X10", "G80",
+                 "G1 X40 Y40 Z-1"}),
+        Mill());
+    Projection top = Scaled(PlotView::XY, 4);
+    top.tx = 10, top.ty = 200;
+    DetailOptions o;
+    o.width = 300, o.height = 300;
+    PathDetail d;
+    BuildDetail(path, top, o, d);
+    ASSERT_EQ(d.DotCount(), 3u);
+    EXPECT_EQ(d.dots[0], At(top, {10, 10, 0}).x);
+    EXPECT_EQ(d.dots[1], At(top, {10, 10, 0}).y);
+    Projection front = Scaled(PlotView::XZ, 4);
+    front.tx = 10, front.ty = 100;
+    BuildDetail(path, front, o, d);
+    EXPECT_EQ(d.DotCount(), 0u);
+    // Up to the first hole only.
+    o.endMove = 4;
+    BuildDetail(path, top, o, d);
+    EXPECT_EQ(d.DotCount(), 1u);
+
+    PathRaster r;
+    o.endMove = SIZE_MAX;
+    BuildRaster(path, top, o, r);
+    ScreenPoint hole = At(top, {20, 10, 0});
+    const uint8_t feed = static_cast<uint8_t>(PathStyle::Feed) + 1;
+    EXPECT_EQ(r.At(static_cast<int>(hole.x), static_cast<int>(hole.y) + 2), feed);
+    EXPECT_EQ(r.At(static_cast<int>(hole.x), static_cast<int>(hole.y) - 2), feed);
+}
+
 TEST(PlotView, PixelsForDenseViews) {
     Toolpath path = InterpretProgram(
         Program({"G0 X0 Y10 Z0", "G1 X99 F100", "G0 Y20", "X0", "G2 X20 Y20 I10"}), Mill());
@@ -220,6 +254,32 @@ TEST(PlotView, PixelsForDenseViews) {
     EXPECT_NEAR(rapidPixels, 99 * 4 / 7, 3);  // dashed
     EXPECT_EQ(r.At(10, 20), 1 + static_cast<uint8_t>(PathStyle::Arc));  // the top of the arc
     EXPECT_EQ(r.At(50, 10), 0);
+
+    // Shared among threads, the moves of a large program give the pixels one walk gives:
+    // later moves over earlier ones across the runs' seams, arcs found by their slots.
+    std::string big;
+    for (int i = 0; i < 205000; ++i) {
+        int x = (i * 37) % 200, y = (i * 53) % 150;
+        if (i % 10 == 0) big += "G2 X" + std::to_string(x) + " Y" + std::to_string(y) + " R90\r\n";
+        else big += "G1 X" + std::to_string(x) + " Y" + std::to_string(y) + " F100\r\n";
+    }
+    Toolpath many = InterpretProgram(big, Mill());
+    ASSERT_GT(many.size(), 2 * kMovesPerThread);
+    MoveIndex index(many);
+    Projection q = Scaled(PlotView::XY, 2);
+    q.ty = 300;
+    DetailOptions whole;
+    whole.width = 400, whole.height = 300;
+    PathRaster one, shared;
+    BuildRaster(many, q, whole, one, &index);
+    whole.threads = 3;
+    BuildRaster(many, q, whole, shared, &index);
+    EXPECT_TRUE(one.pixels == shared.pixels);
+    whole.endMove = many.size() - 7;
+    BuildRaster(many, q, whole, shared, &index);
+    whole.threads = 1;
+    BuildRaster(many, q, whole, one, &index);
+    EXPECT_TRUE(one.pixels == shared.pixels);
 }
 
 TEST(PlotView, LinesToMovesAndAClickToItsMove) {
@@ -265,6 +325,24 @@ TEST(PlotView, LinesToMovesAndAClickToItsMove) {
     long long m = index.Pick(orbit, s.x, s.y, 2);
     ASSERT_GE(m, 0);
     EXPECT_EQ(path.Line(static_cast<size_t>(m)), 7u);
+}
+
+TEST(PlotView, MovesInAViewCountWholeLeaves) {
+    // A thousand moves along X, one millimetre each: what a view of them would cost.
+    std::string text;
+    for (int i = 1; i <= 1000; ++i) text += "G1 X" + std::to_string(i) + " F100\r\n";
+    Toolpath path = InterpretProgram(text, Mill());
+    MoveIndex index(path);
+    Projection p = Scaled(PlotView::XY, 1);
+    p.ty = 50;
+    EXPECT_EQ(index.MovesInView(p, 1200, 100), 1000u);
+    EXPECT_EQ(index.MovesInView(p, 1200, 100, 300), 300u);
+    p.tx = -500;  // x 500 to 600 in a view 100 wide
+    size_t some = index.MovesInView(p, 100, 100);
+    EXPECT_GE(some, 100u);
+    EXPECT_LE(some, 100u + 2 * MoveIndex::kLeafMoves);
+    p.ty = 500;  // below the view
+    EXPECT_EQ(index.MovesInView(p, 100, 100), 0u);
 }
 
 TEST(PlotView, FiguresAndTheirTexts) {

@@ -185,6 +185,10 @@ TEST(TextControl, UpdateBracketSilencesChangeAndSelectionEvents) {
     TextControl t;
     QSignalSpy changed(&t, &TextControl::TextChanged);
     QSignalSpy selection(&t, &TextControl::SelectionChanged);
+    QSignalSpy rewritten(&t, &TextControl::TextRewritten);
+    t.BeginUpdate();
+    t.EndUpdate();  // nothing changed: nothing said
+    EXPECT_EQ(rewritten.count(), 0);
     t.BeginUpdate();
     t.BeginUpdate();
     t.AddLine("A");
@@ -200,14 +204,23 @@ TEST(TextControl, UpdateBracketSilencesChangeAndSelectionEvents) {
     EXPECT_EQ(selection.count(), 0);
     EXPECT_EQ(t.Text(), "x\r\nC");
     EXPECT_TRUE(t.Modified());
+    // Only that the text was rewritten, once, when the outer bracket ends.
+    EXPECT_EQ(rewritten.count(), 1);
+    t.BeginUpdate();
+    t.AddLine("F");  // a line held back in the bracket counts too
+    t.EndUpdate();
+    EXPECT_EQ(rewritten.count(), 2);
+    t.DeleteLine(2);
+    EXPECT_EQ(changed.count(), 1);
 
     t.AddLine("E");
-    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.count(), 2);
     t.SetSelStart(1);
     t.TypeCharacter('y');
     QApplication::processEvents();
-    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed.count(), 3);
     EXPECT_GE(selection.count(), 1);
+    EXPECT_EQ(rewritten.count(), 2);  // changes outside the bracket are changes only
 }
 
 TEST(TextControl, KeyPressMayReplaceOrDropTheTypedCharacter) {
