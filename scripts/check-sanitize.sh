@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make check-sanitize: the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # in build-sanitize/ and run by CTest; then ThreadSanitizer (build-tsan/) over the tests of the
-# threads beside the UI thread that do not go through Qt's event loop. A sanitizer's report
+# threads beside the UI thread that do not go through Qt's event loop: the transfer thread,
+# the toolpath worker and the threads that draw a dense view. A sanitizer's report
 # ends the program that made it, so the test fails. What is suppressed lies outside the
 # project; scripts/sanitizers/ says why for each entry.
 set -euo pipefail
@@ -10,10 +11,10 @@ JOBS=${JOBS:-2}
 SUPP=$PWD/scripts/sanitizers
 
 # The tests ThreadSanitizer runs: a test program (tests/<folder>) and the suites of its tests
-# that run the thread. The toolpath worker's tests join with one word ("plot:PlotWorker" as a
-# new entry, or ":PlotWorker" added to an entry).
+# that run the thread; a new thread's tests join with one word (":Suite" added to an entry).
 TSAN_TESTS=(
   "transfer:SerialPty:SerialSend:NetSerialLoops"
+  "plot:PlotWorker:PlotView"
 )
 
 export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1"
