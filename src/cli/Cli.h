@@ -1,6 +1,7 @@
 #pragma once
 // The skarv command: sub-commands register themselves with SKARV_COMMAND in their own file.
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CliContext {
@@ -29,3 +30,25 @@ bool ReadAllBytes(const std::string& name, std::string& bytes);
 bool WriteAllBytes(const std::string& name, const std::string& bytes);
 // Parses a whole decimal number; false on anything else.
 bool ParseCliInt(const std::string& s, int& value);
+
+// A program's bytes: a regular file is mapped (a big program is not copied), anything else
+// (standard input) is read.
+class ProgramBytes {
+public:
+    ProgramBytes() = default;
+    ProgramBytes(const ProgramBytes&) = delete;
+    ProgramBytes& operator=(const ProgramBytes&) = delete;
+    ~ProgramBytes();
+    bool Load(const std::string& file);
+    std::string_view view() const { return view_; }
+
+private:
+    void* map_ = nullptr;
+    size_t size_ = 0;
+    std::string bytes_;
+    std::string_view view_;
+};
+// Loads a program; a file that cannot be read is reported ("Laste fil").
+bool Load(const std::string& file, ProgramBytes& bytes);
+// "--lines FØRSTE-SISTE" (1-based) as 0-based first and last; false when it is no range.
+bool ParseLineRange(const std::string& text, long long& first, long long& last);

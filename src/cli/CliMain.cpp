@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -89,6 +91,55 @@ bool WriteAllBytes(const std::string& name, const std::string& bytes) {
         ::unlink(tmp.c_str());
         return false;
     }
+    return true;
+}
+
+namespace {
+inline constexpr const char* kLoadCaption = "Laste fil";
+inline constexpr const char* kLoadError = "Feil med lasting av ";
+}  // namespace
+
+ProgramBytes::~ProgramBytes() {
+    if (map_) ::munmap(map_, size_);
+}
+
+bool ProgramBytes::Load(const std::string& file) {
+    if (file != "-" && !file.empty()) {
+        int fd = ::open(ResolvePath(file).c_str(), O_RDONLY);
+        if (fd < 0) return false;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            size_ = static_cast<size_t>(st.st_size);
+            void* m = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            ::close(fd);
+            if (m == MAP_FAILED) return false;
+            map_ = m;
+            view_ = std::string_view(static_cast<const char*>(m), size_);
+            return true;
+        }
+        ::close(fd);
+    }
+    if (!ReadAllBytes(file, bytes_)) return false;
+    view_ = bytes_;
+    return true;
+}
+
+bool Load(const std::string& file, ProgramBytes& bytes) {
+    if (!bytes.Load(file)) {
+        ShowMessageBox(kLoadCaption, kLoadError + file);
+        return false;
+    }
+    return true;
+}
+
+bool ParseLineRange(const std::string& text, long long& first, long long& last) {
+    size_t dash = text.find('-');
+    if (dash == std::string::npos) return false;
+    int a, b;
+    if (!ParseCliInt(text.substr(0, dash), a) || !ParseCliInt(text.substr(dash + 1), b)) return false;
+    if (a < 1 || b < a) return false;
+    first = a - 1;
+    last = b - 1;
     return true;
 }
 

@@ -1,11 +1,6 @@
 // skarv renum, compress and air: the text tools of the editor over a program file. The file
 // is read as the editor reads it (its lines as they stand, blank lines kept) and written
 // with CR LF line ends, by default back over itself through a temporary file.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -18,8 +13,6 @@
 #include "settings/Settings.h"
 
 namespace {
-inline constexpr const char* kLoadCaption = "Laste fil";
-inline constexpr const char* kLoadError = "Feil med lasting av ";
 inline constexpr const char* kSaveCaption = "Lagre fil";
 inline constexpr const char* kSaveError = "Feil med lagring av ";
 
@@ -27,50 +20,6 @@ struct FileArgs {
     std::string file;
     std::string out;
 };
-
-// The program's bytes: a regular file is mapped (a big program is not copied), anything
-// else (standard input) is read.
-class ProgramBytes {
-public:
-    ~ProgramBytes() {
-        if (map_) ::munmap(map_, size_);
-    }
-    bool Load(const std::string& file) {
-        if (file != "-" && !file.empty()) {
-            int fd = ::open(ResolvePath(file).c_str(), O_RDONLY);
-            if (fd < 0) return false;
-            struct stat st;
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-                size_ = static_cast<size_t>(st.st_size);
-                void* m = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-                ::close(fd);
-                if (m == MAP_FAILED) return false;
-                map_ = m;
-                view_ = std::string_view(static_cast<const char*>(m), size_);
-                return true;
-            }
-            ::close(fd);
-        }
-        if (!ReadAllBytes(file, bytes_)) return false;
-        view_ = bytes_;
-        return true;
-    }
-    std::string_view view() const { return view_; }
-
-private:
-    void* map_ = nullptr;
-    size_t size_ = 0;
-    std::string bytes_;
-    std::string_view view_;
-};
-
-bool Load(const std::string& file, ProgramBytes& bytes) {
-    if (!bytes.Load(file)) {
-        ShowMessageBox(kLoadCaption, kLoadError + file);
-        return false;
-    }
-    return true;
-}
 
 // The lines stream from the file's bytes into the new text; only the changed ones are new.
 int Save(const FileArgs& f, StreamedLines& lines) {
@@ -83,17 +32,6 @@ int Save(const FileArgs& f, StreamedLines& lines) {
 }
 
 std::string Section(const CliContext& ctx) { return MachineSection(ctx.machine - 1); }
-
-bool ParseLineRange(const std::string& text, long long& first, long long& last) {
-    size_t dash = text.find('-');
-    if (dash == std::string::npos) return false;
-    int a, b;
-    if (!ParseCliInt(text.substr(0, dash), a) || !ParseCliInt(text.substr(dash + 1), b)) return false;
-    if (a < 1 || b < a) return false;
-    first = a - 1;
-    last = b - 1;
-    return true;
-}
 
 int Renum(CliContext& ctx) {
     FileArgs f;
