@@ -7,6 +7,7 @@
 
 #include "compare/Compare.h"
 #include "plot/PathBuilder.h"
+#include "settings/Strings.h"
 
 namespace {
 
@@ -295,6 +296,9 @@ private:
     std::vector<Token> tokens_;
     double residual_[3] = {0, 0, 0};  // the new program's place less the exact one, mm
     bool lastInRange_ = false;
+    // The block before was not transformed: the new program stands where the old one does.
+    bool boundary_ = false;
+    bool readBefore_ = false;
     int extraDecimals_ = 0;  // a distance repeated K times is written K times finer
 };
 
@@ -368,9 +372,12 @@ void Transformer::OnBlock(const BlockState& st) {
     size_t index = st.line - 1;
     if (index >= lines_.size() || !InRange(index)) {
         lastInRange_ = false;
+        readBefore_ = true;
         return;
     }
-    if (!lastInRange_) std::fill(residual_, residual_ + 3, 0.0);
+    boundary_ = readBefore_ && !lastInRange_;
+    readBefore_ = true;
+    if (boundary_) std::fill(residual_, residual_ + 3, 0.0);
     lastInRange_ = true;
     Begin(st.plane);
     std::string why;
@@ -411,9 +418,14 @@ bool Transformer::MovePoint(const BlockState& st, const AxisWords& w, const doub
     PlotPoint rel = A.Vector(d);
     for (int b = 0; b < 3; ++b) {
         if (!(axisMask >> b & 1)) continue;
-        bool write = w.has[b] || std::fabs(rel[b]) > kEps;
-        if (!write) continue;
         bool inc = w.has[b] ? w.inc[b] : (any && allInc) || (!any && st.incremental);
+        // An axis the block leaves out is written when the new end lies elsewhere on it than
+        // where the new program stands: after a transformed block that is the old move
+        // transformed; at the first block of the marked lines, the place the tool is at (an
+        // incremental block is not shifted there either).
+        double away = boundary_ && !inc && st.known[b] ? abs[b] - (s[b] - st.offset[b]) : rel[b];
+        bool write = w.has[b] || std::fabs(away) > kEps;
+        if (!write) continue;
         if (!inc) {
             // An absolute value made of an axis whose place is not known yet.
             for (int c = 0; c < 3; ++c) {
@@ -1057,6 +1069,14 @@ TransformResult Transformer::Run() {
 }
 
 }  // namespace
+
+bool ReadTypedNumber(std::string_view text, double& value) {
+    std::string t(TrimBlanks(text));
+    size_t comma = t.find(',');
+    if (comma != std::string::npos) t[comma] = '.';
+    if (t.empty()) return false;
+    return ParseFloat(t, value) && std::isfinite(value) && std::fabs(value) <= 1e9;
+}
 
 std::string RefusalText(uint32_t line, std::string_view reason) {
     return "Linje " + std::to_string(line) + " kan ikke transformeres: " + std::string(reason);

@@ -76,6 +76,11 @@ TransformResult TransformProgram(std::string_view text, const PlotSettings& sett
 // The whole text with the changed lines in place (CR LF after every line, as saved).
 std::string ApplyTransform(std::string_view text, const TransformResult& result);
 
+// A number typed in the dialog: blanks around it dropped, the first "," read as "."; false
+// when the text is no number.
+bool ReadTypedNumber(std::string_view text, double& value);
+inline constexpr const char* kBadValuesText = "Oppgitte verdier er feil";
+
 // A number in the style of another as written: its decimals (at least `minDecimals` when the
 // value needs them, trailing zeros beyond the style's own dropped), a trailing "." when the
 // style has one, leading zeros to the style's width, "+" when the style shows it.

@@ -156,10 +156,13 @@ void TTextForm::BuildMenus() {
     a.Renummerering1 = item(a.Rediger1, "&Renummerering", &TTextForm::Renummerering1Click);
     a.Trigonometri1 = item(a.Rediger1, "Tr&igonometri", &TTextForm::TrigButtonClick);
     a.Rotering1 = item(a.Rediger1, "Rotering", &TTextForm::Rotering1Click);
+    a.Transformer1 = item(a.Rediger1, "Transformer", &TTextForm::Transformer1Click);
     a.Rediger1->addSeparator();
     a.TekstFormatering = a.Rediger1->addAction(Q("&Tekstformatering"));
     a.TekstFormatering->setCheckable(true);
     connect(a.TekstFormatering, &QAction::triggered, this, [this] { colour_->SwitchChosen(); });
+
+    BuildViewMenu(bar);
 
     a.Hjelp1 = bar->addMenu(Q("&Hjelp"));
     a.Emnerihjelp1 = item(a.Hjelp1, "&Emner i hjelp", &TTextForm::Emnerihjelp1Click);
