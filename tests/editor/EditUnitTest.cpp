@@ -274,10 +274,11 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
     ScopedIni ini(Ini());
     TTextForm form;
     auto menus = form.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(ToCp1252(menus[0]->text()), "&Fil");
     EXPECT_EQ(ToCp1252(menus[1]->text()), "&Rediger");
-    EXPECT_EQ(ToCp1252(menus[2]->text()), "&Hjelp");
+    EXPECT_EQ(ToCp1252(menus[2]->text()), "&Vis");
+    EXPECT_EQ(ToCp1252(menus[3]->text()), "&Hjelp");
     EXPECT_EQ(
         Captions(form.Actions().Fil1),
         (std::vector<std::string>{
@@ -289,7 +290,10 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
                                         "&Kopier [Ctrl+C]", "&Lim inn [Ctrl+V]", "&Fjern [Ctrl+D]",
                                         "-", "&S\xF8k", "&Erstatt", "-", "K&omprimer program",
                                         "L&uft program", "&Renummerering", "Tr&igonometri",
-                                        "Rotering", "-", "&Tekstformatering"}));
+                                        "Rotering", "Transformer", "-", "&Tekstformatering"}));
+    EXPECT_EQ(Captions(form.Actions().Vis1),
+              (std::vector<std::string>{"Sammenlign med &fil\x85", "Sammenlign med &sikkerhetskopi",
+                                        "Sammenlign med filen p\xE5 &disken"}));
     EXPECT_TRUE(form.Actions().TekstFormatering->isCheckable());
     EXPECT_EQ(Captions(form.Actions().Hjelp1),
               (std::vector<std::string>{"&Emner i hjelp", "-", "&Konfigurering", "-",
