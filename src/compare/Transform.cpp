@@ -253,6 +253,27 @@ private:
             else residual_[a] = na.value[a] * k[a] - na.abs[a];
         }
     }
+    // The words of a shift (a distance) or of a named place (a point), axis by axis: the
+    // axes they leave out keep their old values, so a turn needs both of its plane's.
+    bool ShiftAxes(const AxisWords& aw, const double k[3], bool point, NewAxes& na,
+                   std::string& why) const {
+        PlotPoint v;
+        for (int a = 0; a < 3; ++a) v[a] = aw.value[a] * k[a];
+        PlotPoint r = point ? map_.Point(v) : map_.Vector(v);
+        for (int a = 0; a < 3; ++a) {
+            if (!aw.has[a]) continue;
+            for (int c = 0; c < 3; ++c) {
+                if (map_.Mixes(a, c) && !aw.has[c]) {
+                    why = kPartialShiftReason;
+                    return false;
+                }
+            }
+            na.write[a] = true;
+            na.inc[a] = aw.inc[a];
+            na.value[a] = r[a] / k[a];
+        }
+        return true;
+    }
     bool Tilts(ArcPlane plane) const {
         return req_.mode == TransformMode::Rotate && plane != rotPlane_ && std::fabs(std::sin(req_.angle * kDegree)) > 1e-12;
     }
@@ -563,23 +584,19 @@ bool Transformer::Iso(const BlockState& st, std::string_view line, std::string& 
         case BlockRole::SetPosition: {
             AxisWords aw;
             axisWords(aw);
-            PlotPoint v;
-            for (int a = 0; a < 3; ++a) v[a] = aw.value[a] * k[a];
-            bool point = st.role == BlockRole::SetPosition;
-            PlotPoint r = point ? A.Point(v) : A.Vector(v);
             NewAxes na;
-            for (int a = 0; a < 3; ++a) {
-                if (!aw.has[a]) continue;
-                for (int c = 0; c < 3; ++c) {
-                    if (A.Mixes(a, c) && !aw.has[c]) {
-                        why = kPartialShiftReason;
-                        return false;
-                    }
-                }
-                na.write[a] = true;
-                na.value[a] = r[a] / k[a];
-            }
+            const bool naming = st.role == BlockRole::SetPosition;
+            if (!ShiftAxes(aw, k, naming, na, why)) return false;
+            // The place named is where the new program stands, rest and all: the new zero
+            // point is then the exact one.
+            for (int a = 0; a < 3 && naming; ++a)
+                if (na.write[a]) na.value[a] += residual_[a] / k[a];
+            // A shift counts in every point after it: a decimal finer than the points.
+            extraDecimals_ = 1;
             writeAxes(aw, na, axisLetter, nullptr, "XYZ");
+            extraDecimals_ = 0;
+            for (int a = 0; a < 3 && naming; ++a)
+                if (na.write[a]) residual_[a] = 0;
             out = ApplyEdits(line, edits);
             return true;
         }
@@ -961,22 +978,10 @@ bool Transformer::Heidenhain(const BlockState& st, std::vector<std::string>& out
             std::vector<size_t> numAt;
             axisWords(aw, numAt);
             NewAxes na;
-            PlotPoint v;
-            for (int a = 0; a < 3; ++a) v[a] = aw.value[a] * k[a];
-            PlotPoint r = A.Vector(v);
-            for (int a = 0; a < 3; ++a) {
-                if (!aw.has[a]) continue;
-                for (int c = 0; c < 3; ++c) {
-                    if (A.Mixes(a, c) && !aw.has[c]) {
-                        why = kPartialShiftReason;
-                        return false;
-                    }
-                }
-                na.write[a] = true;
-                na.inc[a] = aw.inc[a];
-                na.value[a] = r[a] / k[a];
-            }
+            if (!ShiftAxes(aw, k, false, na, why)) return false;
+            extraDecimals_ = 1;
             writeAxes(aw, na, numAt);
+            extraDecimals_ = 0;
             return finish();
         }
         return true;

@@ -80,7 +80,11 @@ TransformResult CheckTransform(const std::string& program, const PlotSettings& s
     Toolpath before = InterpretProgram(program, settings, run);
     std::string text = ApplyTransform(program, res);
     Toolpath after = InterpretProgram(text, settings);
-    EXPECT_EQ(before.notes.size(), after.notes.size()) << what;
+    if (before.notes.size() != after.notes.size()) {
+        std::string notes;
+        for (const PlotNote& n : after.notes) notes += NoteLine(n) + "\n";
+        ADD_FAILURE() << what << ": notes before " << before.notes.size() << ", after:\n" << notes;
+    }
     EXPECT_EQ(before.size(), after.size()) << what << "\n" << text;
     if (before.size() != after.size()) return res;
     for (size_t i = 0; i < before.size(); ++i) {
@@ -160,13 +164,13 @@ std::string GeneratedIso(unsigned seed, bool withArcsOffPlane, bool withPecks) {
     double x = 0, y = 0, z = 10;
     for (int b = 0; b < 120; ++b, n += 10) {
         p << "N" << n << " ";
-        switch (rng() % 9) {
+        switch (rng() % 10) {
             case 0:
                 x = rnd(-50, 50), y = rnd(-50, 50);
                 p << "G0 X" << Fixed(x) << " Y" << Fixed(y);
                 break;
             case 1:
-                z = rnd(-5, 5);
+                z = std::round(rnd(-5, 5) * 100) / 100;
                 p << "G1 Z" << Fixed(z, 2) << " F200";
                 break;
             case 2: {  // an arc by its centre, sometimes a helix
@@ -221,8 +225,19 @@ std::string GeneratedIso(unsigned seed, bool withArcsOffPlane, bool withPecks) {
                 }
                 break;
             case 7:
-                y = rnd(-50, 50);
+                y = std::round(rnd(-50, 50) * 10) / 10;
                 p << "G1 Y" << Fixed(y, 1) << " F500";  // one axis: a turn adds the other
+                break;
+            case 8:  // a shifted zero point, and the tool's place named anew
+                if (rng() % 2) {
+                    p << "G52 X" << Fixed(rnd(-9, 9)) << " Y" << Fixed(rnd(-9, 9)) << "\r\nN" << (n += 10)
+                      << " G1 X" << Fixed(rnd(-20, 20)) << " Y" << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10)
+                      << " G52 X0 Y0";
+                } else {
+                    p << "G92 X10. Y10.\r\nN" << (n += 10) << " G1 X" << Fixed(rnd(-20, 20)) << " Y"
+                      << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10) << " G92.1";
+                }
+                p << "\r\nN" << (n += 10) << " G0 X" << Fixed(x = rnd(-30, 30)) << " Y" << Fixed(y = rnd(-30, 30));
                 break;
             default:
                 p << "G4 X1.5\r\nN" << (n += 10) << " M08";
@@ -337,7 +352,7 @@ const char* ModeName(const TransformRequest& r) {
 }
 
 TEST(TransformTest, GeneratedWordAddressProgramsKeepTheirToolpath) {
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    for (unsigned seed = 1; seed <= 60; ++seed) {
         for (const TransformRequest& r : AllModes()) {
             bool rotate = r.mode == TransformMode::Rotate, scale = r.mode == TransformMode::Scale;
             std::string program = GeneratedIso(seed, !rotate, !scale);
@@ -356,7 +371,7 @@ TEST(TransformTest, GeneratedWordAddressProgramsKeepTheirToolpath) {
 }
 
 TEST(TransformTest, GeneratedHeidenhainProgramsKeepTheirToolpath) {
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    for (unsigned seed = 1; seed <= 60; ++seed) {
         for (const TransformRequest& r : AllModes()) {
             std::string what = std::string(ModeName(r)) + " seed " + std::to_string(seed);
             TransformResult res = CheckTransform(GeneratedHeidenhain(seed), Dialect(PlotDialect::Heidenhain),
@@ -506,6 +521,17 @@ TEST(TransformTest, WhatCannotBeDoneExactlyIsRefusedWithItsLine) {
     r = TransformProgram(Program({"O1", "G0 X0 Y0 Z5", "M98 P2", "G0 Y10", "M98 P2", "M30", "O2", "G1 X5", "M99"}),
                          Dialect(PlotDialect::Iso), rotate);
     EXPECT_EQ(r.message, "Linje 8 kan ikke transformeres: linjen kjøres flere ganger med ulik betydning");
+    // A datum shift of one axis cannot be turned (the other axis keeps its shift); moved, it
+    // stays as it is, the points moving instead.
+    std::string shifted = Program({"0 BEGIN PGM P MM", "1 L X+0 Y+0 Z+0 R0 FMAX", "2 CYCL DEF 7.0 NULLPUNKT",
+                                   "3 CYCL DEF 7.1 X+5", "4 L X+10 Y+0", "5 END PGM P MM"});
+    r = TransformProgram(shifted, Dialect(PlotDialect::Heidenhain), rotate);
+    EXPECT_EQ(r.message, "Linje 4 kan ikke transformeres: forskyvningen mangler en akse i planet");
+    TransformRequest moveX;
+    moveX.move[0] = 1;
+    EXPECT_EQ(Transformed(shifted, moveX, PlotDialect::Heidenhain),
+              Program({"0 BEGIN PGM P MM", "1 L X+1 Y+0 Z+0 R0 FMAX", "2 CYCL DEF 7.0 NULLPUNKT",
+                       "3 CYCL DEF 7.1 X+5", "4 L X+11 Y+0", "5 END PGM P MM"}));
     // Lines the program never comes to.
     r = TransformProgram(Program({"G0 X0 Y0 Z5", "M30", "G1 X5"}), Dialect(PlotDialect::Iso), rotate);
     EXPECT_EQ(r.message, "Linje 3 kan ikke transformeres: programmet kommer aldri til linjen");
