@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/InputFile.h"
+
 struct CliContext {
     std::vector<std::string> args;  // the sub-command's own arguments
     std::string iniFile;            // --ini, empty when not given
@@ -24,31 +26,19 @@ struct CliRegistrar {
 int UsageError(const std::string& message);
 // Prints a message of the system's own on standard error (Windows-1252 shown as UTF-8).
 void PrintError(const std::string& text);
-// Reads a whole file (DNC or native path) or standard input when name is empty or "-".
-bool ReadAllBytes(const std::string& name, std::string& bytes);
+// What the guard of the commands prints for a failure no command caught.
+inline constexpr const char* kOutOfMemoryText = "ikke nok minne";
+inline constexpr const char* kUnknownErrorText = "ukjent feil";
+
+// Reads a whole file (DNC or native path) or standard input when name is empty or "-": only
+// a regular file, at most kInputLimit bytes (also of standard input). fault says why not.
+bool ReadAllBytes(const std::string& name, std::string& bytes, InputFault* fault = nullptr);
+// ReadAllBytes; on failure the load message with its reason is printed.
+bool LoadInput(const std::string& name, std::string& bytes);
 // Writes bytes to a file safely (temporary file, then rename) or to standard output for "-".
 bool WriteAllBytes(const std::string& name, const std::string& bytes);
 // Parses a whole decimal number; false on anything else.
 bool ParseCliInt(const std::string& s, int& value);
 
-// A program's bytes: a regular file is mapped (a big program is not copied), anything else
-// (standard input) is read.
-class ProgramBytes {
-public:
-    ProgramBytes() = default;
-    ProgramBytes(const ProgramBytes&) = delete;
-    ProgramBytes& operator=(const ProgramBytes&) = delete;
-    ~ProgramBytes();
-    bool Load(const std::string& file);
-    std::string_view view() const { return view_; }
-
-private:
-    void* map_ = nullptr;
-    size_t size_ = 0;
-    std::string bytes_;
-    std::string_view view_;
-};
-// Loads a program; a file that cannot be read is reported ("Laste fil").
-bool Load(const std::string& file, ProgramBytes& bytes);
 // "--lines FØRSTE-SISTE" (1-based) as 0-based first and last; false when it is no range.
 bool ParseLineRange(const std::string& text, long long& first, long long& last);

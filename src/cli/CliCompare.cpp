@@ -28,10 +28,10 @@ int Diff(CliContext& ctx) {
         else return UsageError("ukjent argument: " + a);
     }
     if (files.size() != 2) return UsageError("diff tar to filer");
-    ProgramBytes left, right;
-    if (!Load(files[0], left) || !Load(files[1], right)) return 2;
+    std::string left, right;
+    if (!LoadInput(files[0], left) || !LoadInput(files[1], right)) return 2;
     BlockModel model = ReadBlockModel(MachineSection(ctx.machine - 1));
-    std::vector<std::string_view> a = LineViews(left.view()), b = LineViews(right.view());
+    std::vector<std::string_view> a = LineViews(left), b = LineViews(right);
     CompareResult r = CompareLines(a, b, model, options);
     if (r.Equal()) return 0;
     std::string text = UnifiedDiff(a, b, r, files[0], files[1]);
@@ -127,16 +127,16 @@ int Transform(CliContext& ctx) {
     if (modes != 1) return UsageError("velg én av --move, --rotate, --mirror og --scale");
     if (feed && req.mode != TransformMode::Scale) return UsageError("--feed hører til --scale");
     req.scaleFeed = feed;
-    ProgramBytes bytes;
-    if (!Load(file, bytes)) return 1;
-    PlotSettings settings = ReadPlotSettings(MachineSection(ctx.machine - 1), file, bytes.view());
-    TransformResult result = TransformProgram(bytes.view(), settings, req);
+    std::string bytes;
+    if (!LoadInput(file, bytes)) return 1;
+    PlotSettings settings = ReadPlotSettings(MachineSection(ctx.machine - 1), file, bytes);
+    TransformResult result = TransformProgram(bytes, settings, req);
     if (!result.ok) {
         ShowMessageBox(kTransformCaption, result.message);
         return 1;
     }
     const std::string& target = out.empty() ? file : out;
-    if (!WriteAllBytes(target, ApplyTransform(bytes.view(), result))) {
+    if (!WriteAllBytes(target, ApplyTransform(bytes, result))) {
         ShowMessageBox(kSaveCaption, kSaveError + target);
         return 1;
     }

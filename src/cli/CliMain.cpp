@@ -1,17 +1,13 @@
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <map>
-#include <sstream>
+#include <new>
 
 #include "cli/Cli.h"
 #include "platform/QtKeyStore.h"
+#include "settings/InputFile.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -55,17 +51,20 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-bool ReadAllBytes(const std::string& name, std::string& bytes) {
-    if (name.empty() || name == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        bytes = ss.str();
-        return !std::cin.bad();
-    }
-    std::ifstream in(ResolvePath(name), std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+bool ReadAllBytes(const std::string& name, std::string& bytes, InputFault* fault) {
+    InputFault f = InputFault::None;
+    // Standard input is read as far as the limit: a device that never ends stops there.
+    bool ok = name.empty() || name == "-" ? ReadInputStream(STDIN_FILENO, bytes, f)
+                                          : ReadInputFile(name, bytes, f);
+    if (fault) *fault = f;
+    return ok;
+}
+
+bool LoadInput(const std::string& name, std::string& bytes) {
+    InputFault fault = InputFault::None;
+    if (ReadAllBytes(name, bytes, &fault)) return true;
+    PrintError(LoadFailureText(name.empty() ? "-" : name, fault));
+    return false;
 }
 
 bool WriteAllBytes(const std::string& name, const std::string& bytes) {
@@ -89,44 +88,6 @@ bool WriteAllBytes(const std::string& name, const std::string& bytes) {
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(tmp.c_str(), target.c_str()) != 0) {
         ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
-namespace {
-inline constexpr const char* kLoadCaption = "Laste fil";
-inline constexpr const char* kLoadError = "Feil med lasting av ";
-}  // namespace
-
-ProgramBytes::~ProgramBytes() {
-    if (map_) ::munmap(map_, size_);
-}
-
-bool ProgramBytes::Load(const std::string& file) {
-    if (file != "-" && !file.empty()) {
-        int fd = ::open(ResolvePath(file).c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            size_ = static_cast<size_t>(st.st_size);
-            void* m = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            ::close(fd);
-            if (m == MAP_FAILED) return false;
-            map_ = m;
-            view_ = std::string_view(static_cast<const char*>(m), size_);
-            return true;
-        }
-        ::close(fd);
-    }
-    if (!ReadAllBytes(file, bytes_)) return false;
-    view_ = bytes_;
-    return true;
-}
-
-bool Load(const std::string& file, ProgramBytes& bytes) {
-    if (!bytes.Load(file)) {
-        ShowMessageBox(kLoadCaption, kLoadError + file);
         return false;
     }
     return true;
@@ -198,8 +159,26 @@ int main(int argc, char** argv) {
         if (p[0] != '/' && p.find('\\') == std::string::npos && ::getcwd(buf, sizeof buf))
             p = std::string(buf) + "/" + p;
         opt.explicitIni = p[0] == '/' ? NativeToDncPath(p) : p;
+        // An ini file that is there but is no file to read (a folder, a FIFO) is told; a
+        // missing one gives the defaults, as the editor does.
+        InputFile probe;
+        if (!probe.Open(opt.explicitIni) && probe.Fault() != InputFault::Missing) {
+            PrintError(LoadFailureText(ctx.iniFile, probe.Fault()));
+            return 1;
+        }
     }
     LocateIniFile(opt);
     InitTextDebug();
-    return it->second.fn(ctx);
+    // The one guard of every command: whatever a command did not catch ends it with the
+    // reason and status 1, never with an abort.
+    try {
+        return it->second.fn(ctx);
+    } catch (const std::bad_alloc&) {
+        PrintError("skarv: " + std::string(kOutOfMemoryText));
+    } catch (const std::exception& e) {
+        PrintError("skarv: " + Utf8ToCp1252(e.what()));
+    } catch (...) {
+        PrintError("skarv: " + std::string(kUnknownErrorText));
+    }
+    return 1;
 }

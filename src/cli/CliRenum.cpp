@@ -13,6 +13,7 @@
 #include "settings/Settings.h"
 
 namespace {
+inline constexpr const char* kLoadCaption = kLoadFailCaption;
 inline constexpr const char* kSaveCaption = "Lagre fil";
 inline constexpr const char* kSaveError = "Feil med lagring av ";
 
@@ -20,6 +21,17 @@ struct FileArgs {
     std::string file;
     std::string out;
 };
+
+// The program's bytes, read whole (a file that changes under a mapping would end the
+// process): a regular file, or standard input.
+bool Load(const std::string& file, std::string& bytes) {
+    InputFault fault = InputFault::None;
+    if (!ReadAllBytes(file, bytes, &fault)) {
+        ShowMessageBox(kLoadCaption, LoadFailureText(file, fault));
+        return false;
+    }
+    return true;
+}
 
 // The lines stream from the file's bytes into the new text; only the changed ones are new.
 int Save(const FileArgs& f, StreamedLines& lines) {
@@ -78,9 +90,9 @@ int Renum(CliContext& ctx) {
         ShowMessageBox(kRenumCaption, kRenumBadValues);
         return 1;
     }
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     RenumberText(lines, model, req);
     return Save(f, lines);
 }
@@ -112,9 +124,9 @@ int Compress(CliContext& ctx) {
     FileArgs f;
     int rc = 0;
     if (!ParseFileArgs(ctx, "compress", f, rc)) return rc;
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     CompressLines(lines);
     return Save(f, lines);
 }
@@ -124,9 +136,9 @@ int Air(CliContext& ctx) {
     int rc = 0;
     if (!ParseFileArgs(ctx, "air", f, rc)) return rc;
     char separator = ReadAirSeparator(Section(ctx));
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     AirLines(lines, separator);
     return Save(f, lines);
 }

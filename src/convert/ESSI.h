@@ -1,6 +1,9 @@
 #pragma once
 // The ESSI writer of the DXF conversion: statements for cutting machines, one per line,
 // moves as signed increments in tenths of the drawing unit. Only X and Y are used.
+// The writer keeps the position it has written, in whole tenths, and measures each increment
+// from there to the drawing's point rounded to tenths: the cutter ends within half a tenth of
+// where the drawing says, however many pieces came before.
 #include <string>
 
 #include "convert/NcWriter.h"
@@ -26,16 +29,20 @@ private:
     bool Same(double ax, double ay, double bx, double by) const;
     void Statement(const std::string& text);
     void StartCut();
-    void Values(std::string& line, std::initializer_list<double> values);
-    void RapidMove(double dx, double dy);
-    void Cut(double dx, double dy);
-    void ArcCut(char sign, double dxEnd, double dyEnd, double dxCentre, double dyCentre);
+    // Moves to the point given in drawing units.
+    void RapidMove(double x, double y);
+    void Cut(double x, double y);
+    void ArcCut(char sign, double x, double y, double cx, double cy, bool wholeTurn);
 
     TextFile file_;
     bool* ok_ = nullptr;
     bool dummyOk_ = false;
+    // Where the drawing has put the tool: the end of the last piece (its same-point rule).
     double x_ = 0;
     double y_ = 0;
+    // Where the cutter stands by the program written: the sum of its increments, in tenths.
+    double writtenX_ = 0;
+    double writtenY_ = 0;
     bool rapidOn_ = false;
     bool cuttingOn_ = false;
 };

@@ -265,10 +265,14 @@ TEST(DxfEssi, RoundingHalvesToEvenAndNoZ) {
     EXPECT_FALSE(EssiValue(1e308, bad));
     EXPECT_FALSE(EssiValue(NAN, bad));
 
+    // Each increment runs from where the cutter stands, in whole tenths, to the drawing's point
+    // rounded to tenths: the 0.04 left behind by the first cut is taken up by the second
+    // (0 to 2.9 rounds to +3, where 0.04 to 0.29 alone gave +2), the half tenth of -2.5 goes
+    // to the even -2, and the rapid to the circle reaches 3.42 rounded (34), not 3.67 (37).
     std::string d = Drawing(Line(0, 0, 7, 0.04, 0, 9) + Line(0.04, 0, 9, 0.29, -0.25, 8) +
                             Circle(3.3, 3.42, 6.6, 0.3) + Arc(1, 1, 1, 0, 90));
     EXPECT_EQ(Convert(d, OutputFormat::Essi).text,
-              Lines({"1", "ESSI Upload", "Part Number 1", "7", "++", "+2-2", "8", "5", "+33+37", "6", "7",
+              Lines({"1", "ESSI Upload", "Part Number 1", "7", "++", "+3-2", "8", "5", "+33+36", "6", "7",
                      "++-3++", "8", "5", "-16-24", "6", "7", "-10+10-10++", "8", "63", "0"}));
 }
 
