@@ -1,7 +1,8 @@
 // Fuzz target: any bytes as a program file, through the program's own text loader (DOS
 // letters mapped, the header line of a tape file dropped, long lines cut) and the text
 // control's reader. The first byte chooses the DOS mapping, the insert form and whether the
-// file begins with a line that puts the input across the readers' 128 KiB chunks.
+// file begins with a line that puts the input across the readers' 128 KiB chunks (where a CR
+// and its LF may part).
 #include <cstdint>
 #include <string>
 
@@ -33,60 +34,6 @@ void CheckLines(const LineText& t, bool dos) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SetMessageSink([](const std::string&, const std::string&) {});
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
-    // The lead-in costs a 128 KiB file per run: one input in four.
-    const bool dos = data[0] & 1, insert = data[0] & 2, acrossChunks = (data[0] & 0x0C) == 0x0C;
-    const std::string in(reinterpret_cast<const char*>(data + 1), size - 1);
-
-    // The rules over bytes in memory: in one piece and in many give the same lines.
-    LineText whole, pieces;
-    TextLineReader a(dos, insert, whole);
-    a.Feed(in.data(), in.size());
-    a.Finish();
-    TextLineReader b(dos, insert, pieces);
-    size_t at = 0;
-    for (size_t n : fuzz::Pieces(in, in.size())) {
-        b.Feed(in.data() + at, n);
-        at += n;
-    }
-    b.Finish();
-    Check(whole.text == pieces.text && whole.lineCount == pieces.lineCount && a.header() == b.header(),
-          "lines depend on the pieces the bytes came in");
-    Check(a.header() == (!insert && !in.empty() && IsSectionSign(static_cast<unsigned char>(in[0]))),
-          "header line");
-    CheckLines(whole, dos);
-
-    // The file readers follow the rules over bytes in memory.
-    const std::string dnc = NativeToDncPath(fuzz::WriteFile("P.NC", in));
-    LineText loaded;
-    bool header = false;
-    if (insert) {
-        Check(InsertTextFile(dnc, dos, loaded), "insert reader");
-    } else {
-        Check(LoadTextFile(dnc, dos, loaded, header), "text loader");
-    }
-    Check(loaded.text == whole.text && loaded.lineCount == whole.lineCount && header == a.header(),
-          "the file reader follows the rules over bytes in memory");
-
-    // The control's reader keeps the lines as they are, also when a lead-in line puts the
-    // input's bytes across the end of its first chunk (where a CR and its LF may part).
-    std::string file;
-    if (acrossChunks) {
-        const size_t reach = (1u << 17) - (data[0] >> 4);
-        file = "N1\r\n";
-        file.append(reach - file.size(), 'X');
-    }
-    file += in;
-    const std::string asIsName = acrossChunks ? NativeToDncPath(fuzz::WriteFile("Q.NC", file)) : dnc;
-    LineText asIs;
-    Check(LoadTextAsIs(asIsName, asIs, header), "the control's reader");
-    const std::vector<std::string> split = SplitLines(file);
-    Check(asIs.lineCount == split.size() && asIs.Lines() == split, "the control's reader keeps the lines as they are");
-    Check(header == (!file.empty() && IsSectionSign(static_cast<unsigned char>(file[0]))), "header of the control's reader");
     return 0;
 }
 

@@ -79,6 +79,22 @@ seed_EssiPlotFuzz() {
   printf '1\r\nESSI Upload\r\nPart Number 1\r\n7\r\n+100+\r\n++50\r\n8\r\n5\r\n+150+\r\n6\r\n7\r\n++-50++\r\n+100++50+-\r\n8\r\n63\r\n0\r\n' > "$d/example.esi"
 }
 
+seed_CompareFuzz() {
+  local d=$1
+  { printf '\001'; cat examples/shop/Fres/FLENS.NC; printf '\000'; sed 's/F300/F250/; s/^N1/N2/' examples/shop/Fres/FLENS.NC; } > "$d/flens.bin"
+  { printf '\017'; cat examples/shop/Fres/LOKK.H; printf '\000'; sed 's/^5 /7 /; s/X+110/X+110.000/' examples/shop/Fres/LOKK.H; } > "$d/lokk.bin"
+  printf '\000G1 X1\nG1 X2\nG1 X1\nG1 X2\n\000G1 X2\nG1 X1\nG1 X2\nM30\n' > "$d/repeat.bin"
+}
+
+seed_TransformFuzz() {
+  local d=$1
+  local i=0
+  for f in examples/shop/Fres/FLENS.NC examples/shop/Portal/DEKSEL.MPF examples/shop/Dreiebenk/AKSEL.NC; do
+    for mode in 0 4 8 12 48; do { printf "\\$(printf %o $mode)"; cat "$f"; } > "$d/iso$i.nc"; i=$((i + 1)); done
+  done
+  for mode in 1 5 9 13; do { printf "\\$(printf %o $mode)"; cat examples/shop/Fres/LOKK.H; } > "$d/h$mode.h"; done
+  printf '\004G90 G0 X0 Y0 Z5\r\nG52 X5 Y5\r\nG92 X1 Y1\r\nG91 G2 X5 Y5 I2.5 J2.5 Z-1\r\nG90.1 G90 G3 X0 Y0 I2 J2\r\nG81 X1 Y1 Z-3 R1 K3\r\nG83 Z-9 Q2\r\nG80 G53 Z0\r\nG18 G2 X1 Z1 R3\r\n' > "$d/modes.nc"
+}
 
 seed_IniFuzz() {
   local d=$1

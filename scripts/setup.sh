@@ -7,6 +7,8 @@ PKGS=(cmake ninja-build g++ ccache make
       libgtest-dev libgmock-dev libbenchmark-dev
       python3 python3-pyftpdlib xvfb xauth x11-utils imagemagick poppler-utils
       fonts-liberation xdotool clang libclang-rt-14-dev)
+# The line diff of the program comparison (header-only).
+PKGS+=(libdtl-dev)
 # The Telnet library of the RFC 2217 ports, and a device server for their tests.
 PKGS+=(libtelnet-dev ser2net)
 missing=()

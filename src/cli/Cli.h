@@ -1,6 +1,7 @@
 #pragma once
 // The skarv command: sub-commands register themselves with SKARV_COMMAND in their own file.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/InputFile.h"
@@ -38,3 +39,6 @@ bool LoadInput(const std::string& name, std::string& bytes);
 bool WriteAllBytes(const std::string& name, const std::string& bytes);
 // Parses a whole decimal number; false on anything else.
 bool ParseCliInt(const std::string& s, int& value);
+
+// "--lines FØRSTE-SISTE" (1-based) as 0-based first and last; false when it is no range.
+bool ParseLineRange(const std::string& text, long long& first, long long& last);

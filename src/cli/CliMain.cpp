@@ -93,6 +93,17 @@ bool WriteAllBytes(const std::string& name, const std::string& bytes) {
     return true;
 }
 
+bool ParseLineRange(const std::string& text, long long& first, long long& last) {
+    size_t dash = text.find('-');
+    if (dash == std::string::npos) return false;
+    int a, b;
+    if (!ParseCliInt(text.substr(0, dash), a) || !ParseCliInt(text.substr(dash + 1), b)) return false;
+    if (a < 1 || b < a) return false;
+    first = a - 1;
+    last = b - 1;
+    return true;
+}
+
 bool ParseCliInt(const std::string& s, int& value) {
     if (s.empty()) return false;
     size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;

@@ -45,17 +45,6 @@ int Save(const FileArgs& f, StreamedLines& lines) {
 
 std::string Section(const CliContext& ctx) { return MachineSection(ctx.machine - 1); }
 
-bool ParseLineRange(const std::string& text, long long& first, long long& last) {
-    size_t dash = text.find('-');
-    if (dash == std::string::npos) return false;
-    int a, b;
-    if (!ParseCliInt(text.substr(0, dash), a) || !ParseCliInt(text.substr(dash + 1), b)) return false;
-    if (a < 1 || b < a) return false;
-    first = a - 1;
-    last = b - 1;
-    return true;
-}
-
 int Renum(CliContext& ctx) {
     FileArgs f;
     BlockModel model = ReadBlockModel(Section(ctx));

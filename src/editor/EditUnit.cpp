@@ -171,6 +171,7 @@ void TTextForm::BuildMenus() {
     a.Renummerering1 = item(a.Rediger1, "&Renummerering", &TTextForm::Renummerering1Click);
     a.Trigonometri1 = item(a.Rediger1, "Tr&igonometri", &TTextForm::TrigButtonClick);
     a.Rotering1 = item(a.Rediger1, "Rotering", &TTextForm::Rotering1Click);
+    a.Transformer1 = item(a.Rediger1, "Transformer", &TTextForm::Transformer1Click);
     a.Rediger1->addSeparator();
     a.TekstFormatering = a.Rediger1->addAction(Q("&Tekstformatering"));
     a.TekstFormatering->setCheckable(true);
@@ -206,6 +207,7 @@ void TTextForm::BuildViewMenu() {
     a.Verktoybane->setShortcut(QKeySequence(Qt::Key_F9));
     a.Verktoybane->setShortcutContext(Qt::WindowShortcut);
     connect(a.Verktoybane, &QAction::triggered, this, [this] { plot_->SwitchChosen(); });
+    BuildCompareItems();
 }
 
 void TTextForm::BuildToolBar() {

@@ -16,6 +16,7 @@
 class QAction;
 class QComboBox;
 class QMenu;
+class QMenuBar;
 class QToolBar;
 class TRecentFileList;
 class TRenForm;
@@ -28,6 +29,8 @@ class TFtpKlientModul;
 class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
+class TCompareForm;
+class TTransformForm;
 class TextLines;
 class ToolpathLink;
 class RecoveryKeeper;
@@ -95,9 +98,13 @@ struct MainActions {
     QAction* Renummerering1 = nullptr;
     QAction* Trigonometri1 = nullptr;
     QAction* Rotering1 = nullptr;
+    QAction* Transformer1 = nullptr;
     QAction* TekstFormatering = nullptr;  // its check mark is the colouring switch
     // View menu.
     QAction* Verktoybane = nullptr;  // its check mark shows the toolpath panel
+    QAction* SammenlignFil = nullptr;
+    QAction* SammenlignBackup = nullptr;
+    QAction* SammenlignDisk = nullptr;
     // Help menu.
     QAction* Emnerihjelp1 = nullptr;
     QAction* Konfigurering = nullptr;
@@ -144,6 +151,8 @@ struct OtherWindows {
     TFindDialog* FindDialog1 = nullptr;     // made on first use, modeless
     TFindDialog* ReplaceDialog1 = nullptr;  // made on first use, modeless
     THelpWindow* HelpWindow = nullptr;      // made on first use
+    TCompareForm* CompareForm = nullptr;    // made on first use
+    TTransformForm* TransformForm = nullptr;  // made on first use
     // The dialogs during which the change-on-disk test stays quiet.
     std::vector<QPointer<QWidget>> ReloadQuietDialogs;
 };
@@ -260,6 +269,13 @@ public slots:
     // Calculators.
     void TrigButtonClick();
     void Rotering1Click();
+    void Transformer1Click();
+    // Comparison with another program.
+    void SammenlignFilClick();
+    void SammenlignBackupClick();
+    void SammenlignDiskClick();
+    // The comparison window with the document on the left and this file on the right.
+    void CompareWith(const std::string& fileName);
     // Printing.
     void Skrivut1Click();
     // Information window.
@@ -278,6 +294,7 @@ protected:
 private:
     void BuildMenus();
     void BuildViewMenu();
+    void BuildCompareItems();
     void BuildToolBar();
     void FillMachines();
     void MachineFromCommandLine();

@@ -269,9 +269,11 @@ void TTextForm::ActivateApplication() {
     std::string first = doc_.RecentFiles->Count() > 0 ? doc_.RecentFiles->Entry(0) : std::string();
     ReloadCheck check = CheckReload(dialogOpen, doc_.FileStamp, first);
     if (!check.ask) return;
-    if (GetPrompter().Question(check.fileName, kReloadText, Buttons::YesNo, Answer::Yes) !=
-        Answer::Yes)
-        return;
+    // Besides yes and no: a look at what changed, the document as it is.
+    Answer answer =
+        GetPrompter().Question(check.fileName, kReloadText, Buttons::YesNoCompare, Answer::Yes);
+    if (answer == Answer::Compare) CompareWith(check.fileName);
+    if (answer != Answer::Yes) return;
     LoadDocument(check.fileName);
     UpdateEditCommands();
     // A reload that failed keeps the text, and with it the record of unsaved changes.

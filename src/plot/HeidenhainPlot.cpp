@@ -155,6 +155,20 @@ void HeidenhainInterpreter::Run() {
             break;  // a label that runs to the end of the text ends there
         }
         if (!b_.Poll(first.number)) break;
+        if (b_.WantsBlocks()) {
+            BlockState st;
+            st.line = first.number;
+            st.lineCount = text_.NextNumber() - first.number;
+            st.pos = b_.pos;
+            std::copy(b_.known, b_.known + 3, st.known);
+            for (int a = 0; a < 3; ++a) st.offset[a] = shift_[a];
+            st.plane = plane_;
+            st.unit = unit_;
+            st.havePole = havePole_;
+            st.pole[0] = pole_[0];
+            st.pole[1] = pole_[1];
+            b_.Block(st);
+        }
         SplitTokens(block, tok_);
         if (!tok_.empty() && AllDigits(tok_[0])) tok_.erase(tok_.begin());  // the block number
         if (tok_.empty()) continue;

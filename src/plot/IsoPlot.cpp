@@ -430,6 +430,30 @@ void IsoInterpreter::Evaluate(const Block& blk, uint32_t ln) {
         }
     }
 
+    if (b_.WantsBlocks()) {
+        BlockState st;
+        st.line = ln;
+        st.role = dwell ? BlockRole::Dwell
+                  : data ? BlockRole::Data
+                  : machine ? BlockRole::Machine
+                  : shift52 ? BlockRole::Shift
+                  : (shift92 || g50) ? BlockRole::SetPosition
+                  : contour ? BlockRole::Contour
+                  : BlockRole::Motion;
+        st.pos = b_.pos;
+        std::copy(b_.known, b_.known + 3, st.known);
+        for (int a = 0; a < 3; ++a) st.offset[a] = Offset(a);
+        st.plane = plane_;
+        st.unit = unit_;
+        st.incremental = incremental_;
+        st.arcAbsolute = arcAbsolute_;
+        st.lathe = lathe_;
+        st.diameter = lathe_ && diameter_;
+        st.motion = newMotion >= 0 ? newMotion : motion_;
+        st.cycle = newCycle ? newCycle : (newMotion >= 0 || cancelCycle) ? 0 : cycle_;
+        st.drillAxis = newCycle ? (lathe_ ? 2 : AxesOf(plane_).normal) : drillAxis_;
+        b_.Block(st);
+    }
     if (blk.Has('F')) b_.feed = b_.feedMode == FeedMode::InverseTime ? blk.V('F') : Length(blk.V('F'));
     if (blk.Has('S')) {
         if (g50) b_.maxRpm = blk.V('S');

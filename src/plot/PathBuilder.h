@@ -99,6 +99,10 @@ public:
     void AddDwell(uint32_t line, double seconds);
     void UseTool(uint32_t line, std::string word, std::string comment);
 
+    // Hands a block's state to the reader that asked for it.
+    bool WantsBlocks() const { return static_cast<bool>(run_.onBlock); }
+    void Block(const BlockState& state) const { run_.onBlock(state); }
+
     // Called once per block: false when the reading is to stop (called off, or blocks
     // beyond any sensible count).
     bool Poll(uint32_t line);

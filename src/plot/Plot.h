@@ -43,12 +43,48 @@ std::string MissingSubprogramNote(std::string_view name);  // "underprogram P fi
 inline constexpr const char* kCompensationNote = "radiuskompensasjon vises ikke";
 inline constexpr const char* kTooManyMovesNote = "for mange bevegelser, tegningen stopper her";
 
+// What a block's words mean where the program stands when it is read: the modes in force
+// (after the block's own G codes), the tool's place before it and the shifts. Given for every
+// block the interpreter reads, as often as it reads it (a subprogram once per call).
+enum class BlockRole : uint8_t {
+    Motion,       // moves, arcs, drilling cycles, or only modes
+    Dwell,        // G04: its words are times
+    Data,         // G10: its words are table values
+    Machine,      // G28, G30, G53: machine positions
+    Shift,        // G52: a shift of the zero point (a distance)
+    SetPosition,  // G92, the lathe's G50: the tool's place is named anew (a point)
+    Contour,      // the lathe's roughing and finishing cycles (P, Q and allowances)
+};
+struct BlockState {
+    uint32_t line = 0;       // 1-based, the block's first line
+    uint32_t lineCount = 1;  // a Heidenhain block goes on over lines ending in "~"
+    BlockRole role = BlockRole::Motion;
+    PlotPoint pos;           // where the tool stands before the block (mm)
+    bool known[3] = {false, false, false};  // the axes placed so far
+    PlotPoint offset;        // shifts in force: G52 and G92, the datum shift cycle (mm)
+    ArcPlane plane = ArcPlane::XY;
+    double unit = 1;         // mm per program unit (25.4 in inches)
+    // Word address programs.
+    bool incremental = false;  // G91
+    bool arcAbsolute = false;  // G90.1: I, J, K are points
+    bool diameter = false;     // a lathe's X (and U) as a diameter
+    bool lathe = false;
+    int motion = 0;            // G0, G1, G2, G3 as 0, 10, 20, 30
+    int cycle = 0;             // the drilling cycle in force (G81 as 810), 0 none
+    int drillAxis = 2;
+    // Heidenhain programs.
+    bool havePole = false;
+    double pole[2] = {0, 0};   // CC in the plane's two axes
+};
+
 struct PlotRun {
     // Polled every few thousand blocks: when it turns true the reading stops, keeping what
     // it has (a rebuild that has been overtaken).
     const std::atomic<bool>* cancel = nullptr;
     // Every note as it is made, also those beyond the stored limit.
     std::function<void(const PlotNote&)> onNote;
+    // Every block as it is read (word address and Heidenhain programs).
+    std::function<void(const BlockState&)> onBlock;
     // The drawing stops with a note at this many moves, or after this many blocks read
     // (a subprogram that calls itself, a repeat count of a billion).
     size_t maxMoves = Toolpath::kMaxMoves;

@@ -132,6 +132,7 @@ Answer QtPrompter::Question(const std::string& caption, const std::string& text,
     QPushButton* no = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* ok = nullptr;
+    QPushButton* compare = nullptr;
     if (buttons == Buttons::Ok) {
         ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     } else {
@@ -139,6 +140,8 @@ Answer QtPrompter::Question(const std::string& caption, const std::string& text,
         no = box.addButton(QStringLiteral("&Nei"), QMessageBox::NoRole);
         if (buttons == Buttons::YesNoCancel)
             cancel = box.addButton(QStringLiteral("Avbryt"), QMessageBox::RejectRole);
+        if (buttons == Buttons::YesNoCompare)
+            compare = box.addButton(Q(kCompareButtonText), QMessageBox::ActionRole);
     }
     if (defaultAnswer == Answer::Yes && yes) box.setDefaultButton(yes);
     if (defaultAnswer == Answer::No && no) box.setDefaultButton(no);
@@ -150,6 +153,7 @@ Answer QtPrompter::Question(const std::string& caption, const std::string& text,
     if (clicked && clicked == yes) return Answer::Yes;
     if (clicked && clicked == no) return Answer::No;
     if (clicked && clicked == ok) return Answer::Ok;
+    if (clicked && clicked == compare) return Answer::Compare;
     return cancel ? Answer::Cancel : Answer::No;
 }
 

@@ -15,8 +15,10 @@ std::string ToCp1252(const QString& text);
 // A QString from a literal of the program (the literals are Windows-1252 bytes).
 inline QString Q(const char* literal) { return FromCp1252(literal); }
 
-enum class Answer { Ok, Yes, No, Cancel };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel, Compare };
+// YesNoCompare: yes, no and "Sammenlign" (answered Compare).
+enum class Buttons { Ok, YesNo, YesNoCancel, YesNoCompare };
+inline constexpr const char* kCompareButtonText = "Sammenlign";
 
 struct FileDialogRequest {
     std::string caption;

@@ -710,6 +710,106 @@ void TextControl::contextMenuEvent(QContextMenuEvent* event) {
     QsciScintilla::contextMenuEvent(event);
 }
 
+// ------------------------------------------------------------------ commands' edits
+void TextControl::EditLineRange(int first, int count, std::string_view text) {
+    const int lines = LineCount();
+    if (first < 0 || count < 0 || first > lines) return;
+    if (first + count > lines) count = lines - first;
+    const int total = TextLength();
+    long start = first < lines ? Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first)) : total;
+    long end = first + count < lines
+                   ? Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first + count))
+                   : total;
+    const char* p = CharacterPointer();
+    bool endsWithBreak = total > 0 && (p[total - 1] == '\n' || p[total - 1] == '\r');
+    std::string bytes = Normalised(text);
+    bool hasLines = !bytes.empty() || (!text.empty());
+    if (hasLines) {
+        bool lastBreak = bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0;
+        // Every new line ends with a break, except a last line of the text that had none.
+        if (!lastBreak && (end < total || endsWithBreak)) bytes += "\r\n";
+        if (lastBreak && end >= total && !endsWithBreak) bytes.resize(bytes.size() - 2);
+        if (start == total && total > 0 && !endsWithBreak) bytes.insert(0, "\r\n");
+    } else if (end >= total && start > 0 && !endsWithBreak) {
+        // The last lines go: the break before them goes with them.
+        start -= (start >= 2 && p[start - 2] == '\r' && p[start - 1] == '\n') ? 2 : 1;
+    }
+    StartUserEdit(false);
+    Send(SB::SCI_BEGINUNDOACTION);
+    ReplaceRange(static_cast<int>(start), static_cast<int>(end), bytes);
+    Send(SB::SCI_ENDUNDOACTION);
+    Send(SB::SCI_GOTOPOS, static_cast<unsigned long>(start));
+}
+
+void TextControl::EditLines(const LineEdits& edits) {
+    if (edits.Empty()) return;
+    const int count = LineCount();
+    StartUserEdit(false);
+    Send(SB::SCI_BEGINUNDOACTION);
+    // From the last line up, so the places of the lines still to come stay.
+    for (size_t k = edits.Size(); k-- > 0;) {
+        int line = edits.LineOf(k);
+        if (line < 0 || line >= count) continue;
+        long start = Send(SB::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+        long end = Send(SB::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+        ReplaceRange(static_cast<int>(start), static_cast<int>(end), Normalised(edits.TextOf(k)));
+    }
+    Send(SB::SCI_ENDUNDOACTION);
+}
+
+// ------------------------------------------------------------------ comparison marks
+namespace {
+constexpr int kFirstLineMarker = 20;  // markers 20..23: added, removed, changed, filler
+constexpr int kWordIndicator = 9;
+}  // namespace
+
+void TextControl::MarkLine(int line, LineMark mark) {
+    static const uint32_t kColours[4] = {0xC8F0C8, 0xF5C8C8, 0xFFF2B3, 0xE6E6E6};
+    int marker = kFirstLineMarker + static_cast<int>(mark);
+    if (!(markersDefined_ >> static_cast<int>(mark) & 1)) {
+        markersDefined_ |= 1u << static_cast<int>(mark);
+        uint32_t rgb = kColours[static_cast<int>(mark)];
+        long bgr = static_cast<long>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
+        Send(SB::SCI_MARKERDEFINE, static_cast<unsigned long>(marker), SB::SC_MARK_BACKGROUND);
+        Send(SB::SCI_MARKERSETBACK, static_cast<unsigned long>(marker), bgr);
+    }
+    Send(SB::SCI_MARKERADD, static_cast<unsigned long>(line), marker);
+}
+
+void TextControl::MarkBytes(int start, int length) {
+    if (length <= 0) return;
+    if (!wordIndicatorDefined_) {
+        wordIndicatorDefined_ = true;
+        Send(SB::SCI_INDICSETSTYLE, kWordIndicator, SB::INDIC_FULLBOX);
+        Send(SB::SCI_INDICSETFORE, kWordIndicator, 0x2080E0);  // orange (BGR)
+        Send(SB::SCI_INDICSETALPHA, kWordIndicator, 120);
+        Send(SB::SCI_INDICSETUNDER, kWordIndicator, 1);
+    }
+    Send(SB::SCI_SETINDICATORCURRENT, kWordIndicator);
+    Send(SB::SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), length);
+}
+
+void TextControl::ClearMarks() {
+    for (int m = 0; m < 4; ++m) Send(SB::SCI_MARKERDELETEALL, static_cast<unsigned long>(kFirstLineMarker + m));
+    Send(SB::SCI_SETINDICATORCURRENT, kWordIndicator);
+    Send(SB::SCI_INDICATORCLEARRANGE, 0, TextLength());
+}
+
+bool TextControl::LineMarked(int line, LineMark mark) const {
+    long bits = Send(SB::SCI_MARKERGET, static_cast<unsigned long>(line));
+    return (bits >> (kFirstLineMarker + static_cast<int>(mark))) & 1;
+}
+
+bool TextControl::BytesMarked(int pos) const {
+    return Send(SB::SCI_INDICATORVALUEAT, kWordIndicator, pos) != 0;
+}
+
+void TextControl::SetFirstVisibleLine(int line) {
+    Send(SB::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(line < 0 ? 0 : line));
+}
+
+void TextControl::SetReadOnlyText(bool on) { Send(SB::SCI_SETREADONLY, on ? 1 : 0); }
+
 void TextControl::OnSavePointLeft() {
     // Only edits made with undo collection on (the user's) get here; the program's own
     // changes are counted by ProgramChange.

@@ -59,6 +59,24 @@ public:
     // still fits.
     void ReplaceLines(const LineEdits& edits);
 
+    // ---- A command's edit of the user's text, as one step that "Angre" takes back. Lines
+    // [first, first + count) are replaced by the lines of text (CR LF, LF or CR between
+    // them; an empty text removes them; count 0 puts the lines in before line first).
+    void EditLineRange(int first, int count, std::string_view text);
+    // New texts for some lines, in ascending order of line, as one such step.
+    void EditLines(const LineEdits& edits);
+
+    // ---- Marks of a comparison: a line's background and runs of changed bytes.
+    enum class LineMark { Added = 0, Removed = 1, Changed = 2, Filler = 3 };
+    void MarkLine(int line, LineMark mark);
+    void MarkBytes(int start, int length);
+    void ClearMarks();
+    bool LineMarked(int line, LineMark mark) const;
+    bool BytesMarked(int pos) const;
+    // The first line shown, and showing a line at the top (both in lines of the text).
+    void SetFirstVisibleLine(int line);
+    void SetReadOnlyText(bool on);
+
     // ---- Update bracket of the line list: no repaint and no change or selection events
     // between BeginUpdate and the matching EndUpdate (they nest).
     void BeginUpdate();
@@ -180,6 +198,8 @@ private:
     void CheckSelection();
 
     int updateDepth_ = 0;
+    unsigned markersDefined_ = 0;
+    bool wordIndicatorDefined_ = false;
     int silent_ = 0;                 // inside a change made by the program
     bool changedInSilence_ = false;
     bool rewritten_ = false;         // changed inside the update bracket

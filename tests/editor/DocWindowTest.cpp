@@ -515,7 +515,7 @@ TEST_F(DocWindow, ReloadQuestionOnceAfterAChangeOnDisk) {
     Activate();
     ASSERT_EQ(Questions(kReloadText), 1u);
     EXPECT_EQ(prompter.shown.back().caption, M1("PROG.NC"));
-    EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNo);
+    EXPECT_EQ(prompter.shown.back().buttons, Buttons::YesNoCompare);
     EXPECT_EQ(form.Text().Text(), "XA\r\n");
     Activate();
     Activate();

@@ -293,10 +293,12 @@ TEST_F(EditUnit, MenusAndToolBarAsListed) {
                                         "&Kopier [Ctrl+C]", "&Lim inn [Ctrl+V]", "&Fjern [Ctrl+D]",
                                         "-", "&S\xF8k", "&Erstatt", "-", "K&omprimer program",
                                         "L&uft program", "&Renummerering", "Tr&igonometri",
-                                        "Rotering", "-", "&Tekstformatering"}));
-    EXPECT_TRUE(form.Actions().TekstFormatering->isCheckable());
+                                        "Rotering", "Transformer", "-", "&Tekstformatering"}));
     EXPECT_EQ(Captions(form.Actions().Vis1),
-              (std::vector<std::string>{"&Verkt\xF8ybane [F9]"}));
+              (std::vector<std::string>{"&Verkt\xF8ybane [F9]", "-", "Sammenlign med &fil\x85",
+                                        "Sammenlign med &sikkerhetskopi",
+                                        "Sammenlign med filen p\xE5 &disken"}));
+    EXPECT_TRUE(form.Actions().TekstFormatering->isCheckable());
     EXPECT_TRUE(form.Actions().Verktoybane->isCheckable());
     EXPECT_EQ(Captions(form.Actions().Hjelp1),
               (std::vector<std::string>{"&Emner i hjelp", "-", "&Konfigurering", "-",

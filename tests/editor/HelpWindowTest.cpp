@@ -130,7 +130,8 @@ TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {
     EXPECT_NE(text.find("Søk og erstatt"), std::string::npos);  // UTF-8 page read right
     auto lower = [](std::string s) { return UpperCase1252(s); };
     const std::string upper = lower(text);
-    for (QMenu* menu : {form.Actions().Fil1, form.Actions().Rediger1, form.Actions().Hjelp1})
+    for (QMenu* menu : {form.Actions().Fil1, form.Actions().Rediger1, form.Actions().Vis1,
+                        form.Actions().Hjelp1})
         for (QAction* a : menu->actions()) {
             if (a->isSeparator()) continue;
             EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
