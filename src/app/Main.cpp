@@ -25,6 +25,7 @@
 #include "editor/EditUnit.h"
 #include "widgets/Prompter.h"
 #include "platform/QtKeyStore.h"
+#include "settings/Installation.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     LocateOptions options;
     options.programDirectory = RunningProgramDirectory();
     options.arguments = arguments;
+    UseInstalledLayout(options);
     LocateIniFile(options);
     InitTextDebug();
     InstallPrompterMessageSink();
