@@ -1,6 +1,10 @@
 // The program start: settings located, messages routed to the windows, one instance per
 // file, then the main window and the other windows in their order.
 #include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
 
 #include <memory>
 
@@ -23,19 +27,21 @@
 #include "windows/info/ReklameBilde.h"
 #include "document/AppTitle.h"
 #include "editor/EditUnit.h"
+#include "editor/EditUnitRecovery.h"
+#include "widgets/GuardedApplication.h"
 #include "widgets/Prompter.h"
 #include "platform/QtKeyStore.h"
 #include "settings/Installation.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+namespace {
+int RunProgram(int argc, char** argv) {
+    GuardedApplication app(argc, argv);
     static QtKeyStore store;
     SetKeyStore(&store);
 
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
     LocateOptions options;
     options.programDirectory = RunningProgramDirectory();
     options.arguments = arguments;
@@ -79,5 +85,24 @@ int main(int argc, char** argv) {
     windows.ReloadQuietDialogs = {aboutBox, askForm, renForm, transForm, trigForm};
 
     form.show();
+    // Unsaved work kept against a crash, and the work an earlier editor left.
+    const std::string recoveryFolder = RecoveryFolder();
+    form.StartRecovery(recoveryFolder, RecoveryIntervalMs());
+    EndOnTerminationSignals(form);
+    QTimer::singleShot(0, &form, [&form, recoveryFolder] { form.OfferRecoveredWork(recoveryFolder); });
     return app.exec();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The event loop has its own guard; this one catches what fails around it (the start
+    // before the window, the windows' creation) so that nothing ends in an abort.
+    try {
+        return RunProgram(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "VakoEdit: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "VakoEdit: %s\n", kUnknownErrorBoxText);
+    }
+    return 1;
 }

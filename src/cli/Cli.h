@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/InputFile.h"
+
 struct CliContext {
     std::vector<std::string> args;  // the sub-command's own arguments
     std::string iniFile;            // --ini, empty when not given
@@ -23,8 +25,15 @@ struct CliRegistrar {
 int UsageError(const std::string& message);
 // Prints a message of the system's own on standard error (Windows-1252 shown as UTF-8).
 void PrintError(const std::string& text);
-// Reads a whole file (DNC or native path) or standard input when name is empty or "-".
-bool ReadAllBytes(const std::string& name, std::string& bytes);
+// What the guard of the commands prints for a failure no command caught.
+inline constexpr const char* kOutOfMemoryText = "ikke nok minne";
+inline constexpr const char* kUnknownErrorText = "ukjent feil";
+
+// Reads a whole file (DNC or native path) or standard input when name is empty or "-": only
+// a regular file, at most kInputLimit bytes (also of standard input). fault says why not.
+bool ReadAllBytes(const std::string& name, std::string& bytes, InputFault* fault = nullptr);
+// ReadAllBytes; on failure the load message with its reason is printed.
+bool LoadInput(const std::string& name, std::string& bytes);
 // Writes bytes to a file safely (temporary file, then rename) or to standard output for "-".
 bool WriteAllBytes(const std::string& name, const std::string& bytes);
 // Parses a whole decimal number; false on anything else.

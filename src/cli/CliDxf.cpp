@@ -35,6 +35,12 @@ int Dxf(CliContext& ctx) {
     DxfOptions options = ReadDxfOptions("Maskin" + std::to_string(ctx.machine));
     if (!order.empty()) options.order = upperOrder == "KORTEST" ? DxfOrder::Shortest : DxfOrder::File;
     if (!tolerance.empty()) options.tolerance = tol;
+    InputFile probe;  // a drawing that is no file to read: why, in the load message
+    if (!probe.Open(dxfPath)) {
+        PrintError(LoadFailureText(drawing, probe.Fault()));
+        return 1;
+    }
+    probe.Close();
     bool ok = false;
     std::string leftOut;
     ConvertDrawing(options, dxfPath, ncPath, ok, &leftOut);

@@ -2,14 +2,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <map>
-#include <sstream>
+#include <new>
 
 #include "cli/Cli.h"
 #include "platform/QtKeyStore.h"
+#include "settings/InputFile.h"
 #include "settings/Installation.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
@@ -55,17 +53,20 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-bool ReadAllBytes(const std::string& name, std::string& bytes) {
-    if (name.empty() || name == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        bytes = ss.str();
-        return !std::cin.bad();
-    }
-    std::ifstream in(ResolvePath(name), std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+bool ReadAllBytes(const std::string& name, std::string& bytes, InputFault* fault) {
+    InputFault f = InputFault::None;
+    // Standard input is read as far as the limit: a device that never ends stops there.
+    bool ok = name.empty() || name == "-" ? ReadInputStream(STDIN_FILENO, bytes, f)
+                                          : ReadInputFile(name, bytes, f);
+    if (fault) *fault = f;
+    return ok;
+}
+
+bool LoadInput(const std::string& name, std::string& bytes) {
+    InputFault fault = InputFault::None;
+    if (ReadAllBytes(name, bytes, &fault)) return true;
+    PrintError(LoadFailureText(name.empty() ? "-" : name, fault));
+    return false;
 }
 
 bool WriteAllBytes(const std::string& name, const std::string& bytes) {
@@ -153,8 +154,26 @@ int main(int argc, char** argv) {
         if (p[0] != '/' && p.find('\\') == std::string::npos && ::getcwd(buf, sizeof buf))
             p = std::string(buf) + "/" + p;
         opt.explicitIni = p[0] == '/' ? NativeToDncPath(p) : p;
+        // An ini file that is there but is no file to read (a folder, a FIFO) is told; a
+        // missing one gives the defaults, as the editor does.
+        InputFile probe;
+        if (!probe.Open(opt.explicitIni) && probe.Fault() != InputFault::Missing) {
+            PrintError(LoadFailureText(ctx.iniFile, probe.Fault()));
+            return 1;
+        }
     }
     LocateIniFile(opt);
     InitTextDebug();
-    return it->second.fn(ctx);
+    // The one guard of every command: whatever a command did not catch ends it with the
+    // reason and status 1, never with an abort.
+    try {
+        return it->second.fn(ctx);
+    } catch (const std::bad_alloc&) {
+        PrintError("skarv: " + std::string(kOutOfMemoryText));
+    } catch (const std::exception& e) {
+        PrintError("skarv: " + Utf8ToCp1252(e.what()));
+    } catch (...) {
+        PrintError("skarv: " + std::string(kUnknownErrorText));
+    }
+    return 1;
 }

@@ -43,8 +43,14 @@ int Ftp(CliContext& ctx) {
     if (ctx.args.size() != 1) return UsageError("ftp tar én fil");
     const std::string& name = ctx.args[0];
     std::vector<std::string> lines;
+    InputFile probe;  // only a regular file; says why not
+    if (!probe.Open(name)) {
+        PrintError(LoadFailureText(name, probe.Fault()));
+        return 1;
+    }
+    probe.Close();
     if (!ReadLines(name, lines)) {
-        PrintError("Feil med lasting av " + name);
+        PrintError(LoadFailureText(name, InputFault::ReadError));
         return 1;
     }
     PosixFtpClient client;

@@ -1,11 +1,6 @@
 // skarv renum, compress and air: the text tools of the editor over a program file. The file
 // is read as the editor reads it (its lines as they stand, blank lines kept) and written
 // with CR LF line ends, by default back over itself through a temporary file.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -18,8 +13,7 @@
 #include "settings/Settings.h"
 
 namespace {
-inline constexpr const char* kLoadCaption = "Laste fil";
-inline constexpr const char* kLoadError = "Feil med lasting av ";
+inline constexpr const char* kLoadCaption = kLoadFailCaption;
 inline constexpr const char* kSaveCaption = "Lagre fil";
 inline constexpr const char* kSaveError = "Feil med lagring av ";
 
@@ -28,45 +22,12 @@ struct FileArgs {
     std::string out;
 };
 
-// The program's bytes: a regular file is mapped (a big program is not copied), anything
-// else (standard input) is read.
-class ProgramBytes {
-public:
-    ~ProgramBytes() {
-        if (map_) ::munmap(map_, size_);
-    }
-    bool Load(const std::string& file) {
-        if (file != "-" && !file.empty()) {
-            int fd = ::open(ResolvePath(file).c_str(), O_RDONLY);
-            if (fd < 0) return false;
-            struct stat st;
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-                size_ = static_cast<size_t>(st.st_size);
-                void* m = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-                ::close(fd);
-                if (m == MAP_FAILED) return false;
-                map_ = m;
-                view_ = std::string_view(static_cast<const char*>(m), size_);
-                return true;
-            }
-            ::close(fd);
-        }
-        if (!ReadAllBytes(file, bytes_)) return false;
-        view_ = bytes_;
-        return true;
-    }
-    std::string_view view() const { return view_; }
-
-private:
-    void* map_ = nullptr;
-    size_t size_ = 0;
-    std::string bytes_;
-    std::string_view view_;
-};
-
-bool Load(const std::string& file, ProgramBytes& bytes) {
-    if (!bytes.Load(file)) {
-        ShowMessageBox(kLoadCaption, kLoadError + file);
+// The program's bytes, read whole (a file that changes under a mapping would end the
+// process): a regular file, or standard input.
+bool Load(const std::string& file, std::string& bytes) {
+    InputFault fault = InputFault::None;
+    if (!ReadAllBytes(file, bytes, &fault)) {
+        ShowMessageBox(kLoadCaption, LoadFailureText(file, fault));
         return false;
     }
     return true;
@@ -140,9 +101,9 @@ int Renum(CliContext& ctx) {
         ShowMessageBox(kRenumCaption, kRenumBadValues);
         return 1;
     }
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     RenumberText(lines, model, req);
     return Save(f, lines);
 }
@@ -174,9 +135,9 @@ int Compress(CliContext& ctx) {
     FileArgs f;
     int rc = 0;
     if (!ParseFileArgs(ctx, "compress", f, rc)) return rc;
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     CompressLines(lines);
     return Save(f, lines);
 }
@@ -186,9 +147,9 @@ int Air(CliContext& ctx) {
     int rc = 0;
     if (!ParseFileArgs(ctx, "air", f, rc)) return rc;
     char separator = ReadAirSeparator(Section(ctx));
-    ProgramBytes bytes;
+    std::string bytes;
     if (!Load(f.file, bytes)) return 1;
-    StreamedLines lines(bytes.view());
+    StreamedLines lines(bytes);
     AirLines(lines, separator);
     return Save(f, lines);
 }

@@ -58,10 +58,7 @@ int Convert(CliContext& ctx, bool encode) {
     std::string in;
     if (!ParseCode(ctx, code, in)) return UsageError(encode ? "encode tar --code NAVN [FIL]" : "decode tar --code NAVN [FIL]");
     std::string bytes;
-    if (!ReadAllBytes(in, bytes)) {
-        PrintError("Feil med lasting av " + in);
-        return 1;
-    }
+    if (!LoadInput(in, bytes)) return 1;
     for (auto& c : bytes) {
         auto b = static_cast<uint8_t>(c);
         c = static_cast<char>(encode ? EncodeByte(code, b) : DecodeByte(code, b));
@@ -97,10 +94,7 @@ int Send(CliContext& ctx) {
     }
     if (file.empty()) return UsageError("send tar FIL [--from-line N] [--start-sequence TEKST]");
     std::string bytes;
-    if (!ReadAllBytes(file, bytes)) {
-        PrintError("Feil med lasting av " + file);
-        return 1;
-    }
+    if (!LoadInput(file, bytes)) return 1;
     const std::vector<std::string> lines = SplitLines(bytes);
     int32_t start = WholeProgramStartIndex(lines);
     if (fromLine > 0) {

@@ -20,10 +20,7 @@ int Show(CliContext& ctx) {
     if (ctx.args.size() > 1) return UsageError("show tar høyst én fil");
     std::string bytes;
     std::string name = ctx.args.empty() ? std::string() : ctx.args[0];
-    if (!ReadAllBytes(name, bytes)) {
-        PrintError("Feil med lasting av " + name);
-        return 1;
-    }
+    if (!LoadInput(name, bytes)) return 1;
     // StringToVisual takes at most 65535 bytes at a time.
     std::string out;
     for (size_t p = 0; p < bytes.size(); p += 65535) out += StringToVisual(std::string_view(bytes).substr(p, 65535));

@@ -30,10 +30,7 @@ int Tape(CliContext& ctx) {
     if (ctx.args[0] == "send") {
         if (ctx.args.size() < 2 || ctx.args.size() > 3) return UsageError("tape send tar FIL [LINJE]");
         std::string bytes;
-        if (!ReadAllBytes(ctx.args[1], bytes)) {
-            PrintError("Feil med lasting av " + ctx.args[1]);
-            return 1;
-        }
+        if (!LoadInput(ctx.args[1], bytes)) return 1;
         std::vector<std::string> lines = SplitLines(bytes);
         int start = 0;
         if (ctx.args.size() == 3 && (!ParseCliInt(ctx.args[2], start) || start < 0 ||
@@ -57,9 +54,9 @@ int Tape(CliContext& ctx) {
             std::fprintf(stderr, "%s\n", Cp1252ToUtf8(line).c_str());
         };
         result = TapeReceive(hooks);
-        if (result != TapeResult::OpenFailed &&
-            !WriteAllBytes(ctx.args.size() == 2 ? ctx.args[1] : "-", received)) {
-            PrintError("Feil med lagring av " + ctx.args[1]);
+        const std::string target = ctx.args.size() == 2 ? ctx.args[1] : "-";
+        if (result != TapeResult::OpenFailed && !WriteAllBytes(target, received)) {
+            PrintError("Feil med lagring av " + target);
             return 1;
         }
     }

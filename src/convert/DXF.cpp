@@ -16,6 +16,7 @@
 #include "convert/DxfDrawing.h"
 #include "convert/ESSI.h"
 #include "settings/MessageSink.h"
+#include "settings/InputFile.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
@@ -70,13 +71,10 @@ void ConvertDrawing(const DxfOptions& options, const std::string& dxfPath, const
                     bool& ok, std::string* leftOut) {
     ok = false;
     if (leftOut) leftOut->clear();
+    // Only a regular file that can be read whole: a folder, a FIFO or a device is no drawing.
     std::string bytes;
-    {
-        std::ifstream in(ResolvePath(dxfPath), std::ios::binary);
-        if (!in) return;
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) return;
-    }
+    InputFault fault;
+    if (!ReadInputFile(dxfPath, bytes, fault)) return;
     Drawing drawing;
     if (ReadDrawing(bytes, drawing) != DrawingRead::Ok) return;
     std::string().swap(bytes);

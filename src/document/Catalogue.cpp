@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "document/DocFiles.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "settings/Strings.h"
@@ -98,13 +99,14 @@ std::string ProgramExcerpt(const std::string& file, int width, bool tekstFormat)
     return e;
 }
 
-std::vector<std::string> ListCatalogueFiles(const std::string& folder, const std::string& extension) {
+std::vector<std::string> ListCatalogueFiles(const std::string& folder, const std::string& extension,
+                                            const std::string& prefix) {
     std::vector<std::string> names;
     std::string native = ResolvePath(folder);
     if (native.empty()) native = ".";
     DIR* d = ::opendir(native.c_str());
     if (!d) return names;
-    const std::string pattern = "*" + extension;
+    const std::string pattern = prefix + "*" + extension;
     while (dirent* ent = ::readdir(d)) {
         std::string raw = ent->d_name;
         if (raw.empty() || raw[0] == '.') continue;  // hidden, "." and ".."
@@ -148,5 +150,8 @@ CatalogueText BuildCatalogueOf(const std::string& currentFolder, const std::vect
 }
 
 CatalogueText BuildCatalogue(const std::string& currentFolder, const std::string& extension, bool tekstFormat) {
-    return BuildCatalogueOf(currentFolder, ListCatalogueFiles(FolderPart(currentFolder), extension), tekstFormat);
+    // The open dialog's rule, so that both offer the same programs.
+    FolderSplit split = SplitFolder(currentFolder);
+    const std::string folder = split.folder.empty() ? std::string() : split.folder + "\\";
+    return BuildCatalogueOf(folder, ListCatalogueFiles(folder, extension, split.prefix), tekstFormat);
 }

@@ -29,10 +29,11 @@ bool ReadExcerptLine(TextFile& f, std::string& line, bool& ok);
 // ReadExcerptLine.
 std::string ProgramExcerpt(const std::string& file, int width, bool tekstFormat);
 
-// The names of the regular files of a folder (DNC form, ends with "\") that match "*" + ext
-// (case ignored; "?" and "*" in ext are wildcards, "*.*" matches every name); hidden files
+// The names of the regular files of a folder (DNC form, ends with "\") that match prefix +
+// "*" + ext (case ignored; "?" and "*" are wildcards, "*.*" matches every name); hidden files
 // and folders are left out. Sorted case-insensitively.
-std::vector<std::string> ListCatalogueFiles(const std::string& folder, const std::string& extension);
+std::vector<std::string> ListCatalogueFiles(const std::string& folder, const std::string& extension,
+                                            const std::string& prefix = std::string());
 
 struct CatalogueRun {
     int64_t line = 0;    // 0-based line of the catalogue
@@ -48,8 +49,10 @@ struct CatalogueText {
     bool empty() const { return lines.empty(); }
 };
 
-// The catalogue of a folder: for each listed name, PadText(name, W) + ProgramExcerpt(folder
-// part + name, 124 - W) in notation. W is the length of the longest name, at least 4. The
+// The catalogue of CurrentFolder: the folder and the file-name prefix are taken apart as the
+// open dialog takes them (SplitFolder: a CurrentFolder without a trailing "\" lists only the
+// names that begin with its last part). For each listed name, PadText(name, W) +
+// ProgramExcerpt(folder + name, 124 - W) in notation. W is the length of the longest name, at least 4. The
 // bold run of a line covers the padded name as the notation shows it, so a name with
 // characters the notation writes as codes stays bold over its whole width.
 CatalogueText BuildCatalogue(const std::string& currentFolder, const std::string& extension, bool tekstFormat);

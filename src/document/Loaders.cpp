@@ -2,12 +2,7 @@
 
 #include "convert/DXF.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <mutex>
 #include <new>
 
@@ -36,40 +31,18 @@ constexpr std::array<unsigned char, 256> MakeDosMap() {
 }
 constexpr std::array<unsigned char, 256> kDosMap = MakeDosMap();
 
-// A file opened for reading, or -1. A folder is refused here (Linux would open it).
-int OpenForRead(const std::string& name) {
-    int fd = ::open(ResolvePath(name).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
-        return -1;
-    }
-    return fd;
-}
-
-// Calls fn(data, size) for each chunk of the file; false when it cannot be opened.
+// Calls fn(data, size) for each piece of the file; false when it could not be read whole
+// (fault says why).
 template <typename Fn>
-bool ReadChunks(const std::string& name, Fn fn) {
-    int fd = OpenForRead(name);
-    if (fd < 0) return false;
-    static constexpr size_t kChunk = 1 << 17;
-    std::string buf(kChunk, '\0');
-    for (;;) {
-        ssize_t got = ::read(fd, buf.data(), kChunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;  // a read error ends the file: what was read is kept
-        fn(buf.data(), static_cast<size_t>(got));
-    }
-    ::close(fd);
-    return true;
+bool ReadChunks(const std::string& name, Fn fn, InputFault* fault) {
+    InputFile file;
+    bool ok = file.Open(name) && file.ReadAll(fn);
+    if (fault) *fault = file.Fault();
+    return ok;
 }
 
-bool IsThere(const std::string& name) {
-    struct stat st;
-    return ::stat(ResolvePath(name).c_str(), &st) == 0;
-}
+// Lines for a sink are handed on in pieces of about this size.
+constexpr size_t kSinkPiece = size_t{1} << 20;
 
 // Ends the line being built at the end of text: each line is followed by CR LF while
 // building; the last break is taken off when the reading is done.
@@ -164,6 +137,26 @@ TextLineReader::TextLineReader(bool dosFormat, bool insertMode, LineText& out)
     out_.Clear();
 }
 
+TextLineReader::TextLineReader(bool dosFormat, bool insertMode, LineText& out, TextSink& sink)
+    : TextLineReader(dosFormat, insertMode, out) {
+    sink_ = &sink;
+}
+
+void TextLineReader::Emit(std::string_view line) {
+    ++lines_;
+    if (!sink_) {
+        out_.Append(line);
+        return;
+    }
+    // out_ holds whole lines, each with its break, until they go on.
+    out_.text.append(line);
+    out_.text += "\r\n";
+    if (out_.text.size() >= kSinkPiece) {
+        sink_->Piece(out_.text);
+        out_.text.clear();
+    }
+}
+
 void TextLineReader::Feed(const char* data, size_t size) {
     for (size_t k = 0; k < size; ++k) {
         auto c = static_cast<unsigned char>(data[k]);
@@ -182,15 +175,15 @@ void TextLineReader::Feed(const char* data, size_t size) {
         }
         if (c == '\n' || c == '\r') {
             if (!line_.empty()) {
-                out_.Append(line_);
+                Emit(line_);
                 line_.clear();
             } else if (dos_ && c == '\r') {
-                out_.Append(std::string_view());
+                Emit(std::string_view());
             }
             continue;
         }
         if (line_.size() >= kTextLineLimit) {
-            out_.Append(line_);
+            Emit(line_);
             line_.clear();
         }
         if (c == 0x1D || c == 0x1E) {
@@ -204,27 +197,97 @@ void TextLineReader::Feed(const char* data, size_t size) {
 
 void TextLineReader::Finish() {
     if (!line_.empty()) {
-        out_.Append(line_);
+        Emit(line_);
         line_.clear();
     }
+    if (sink_ && !out_.text.empty()) {
+        sink_->Piece(out_.text);
+        out_.text.clear();
+    }
+    if (sink_) out_.lineCount = lines_;
 }
 
-bool LoadTextFile(const std::string& name, bool dosFormat, LineText& lines, bool& header) {
+bool LoadTextFile(const std::string& name, bool dosFormat, LineText& lines, bool& header,
+                  InputFault* fault) {
     TextLineReader reader(dosFormat, false, lines);
-    bool ok = ReadChunks(name, [&](const char* d, size_t n) { reader.Feed(d, n); });
+    bool ok = ReadChunks(name, [&](const char* d, size_t n) { reader.Feed(d, n); }, fault);
     reader.Finish();
     header = reader.header();
+    if (!ok) lines.Clear();
     return ok;
 }
 
-bool InsertTextFile(const std::string& name, bool dosFormat, LineText& lines) {
+bool InsertTextFile(const std::string& name, bool dosFormat, LineText& lines, InputFault* fault) {
     TextLineReader reader(dosFormat, true, lines);
-    bool ok = ReadChunks(name, [&](const char* d, size_t n) { reader.Feed(d, n); });
+    bool ok = ReadChunks(name, [&](const char* d, size_t n) { reader.Feed(d, n); }, fault);
     reader.Finish();
+    if (!ok) lines.Clear();
     return ok;
 }
 
-bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header) {
+namespace {
+// The control's own reader into a sink: the bytes go on as the file has them (the control
+// makes every break CR LF), without a header line, and the last line gets a break when the
+// file ends without one. Counts the lines.
+class AsIsStream {
+public:
+    explicit AsIsStream(TextSink& sink) : sink_(sink) {}
+    void Feed(const char* d, size_t n) {
+        size_t k = 0;
+        if (first_ && n > 0) {
+            first_ = false;
+            inHeader_ = IsSectionSign(static_cast<unsigned char>(d[0]));
+        }
+        if (skipLf_ && k < n) {
+            skipLf_ = false;
+            if (d[k] == '\n') ++k;
+        }
+        if (inHeader_) {
+            while (k < n && d[k] != '\r' && d[k] != '\n') ++k;
+            if (k == n) return;
+            inHeader_ = false;
+            if (d[k] == '\r') {
+                if (k + 1 < n) {
+                    if (d[k + 1] == '\n') ++k;
+                } else {
+                    skipLf_ = true;
+                }
+            }
+            ++k;
+        }
+        if (k >= n) return;
+        std::string_view piece(d + k, n - k);
+        for (size_t i = 0; i < piece.size(); ++i) {
+            char c = piece[i];
+            if (c == '\n' && lastCr_) {
+                lastCr_ = false;
+                continue;  // the LF of a CR LF: one break
+            }
+            lastCr_ = c == '\r';
+            if (c == '\r' || c == '\n') ++lines_;
+        }
+        endsWithBreak_ = piece.back() == '\r' || piece.back() == '\n';
+        any_ = true;
+        sink_.Piece(piece);
+    }
+    // The break after the last line; the number of lines.
+    size_t Finish() {
+        if (any_ && !endsWithBreak_) {
+            sink_.Piece("\r\n");
+            ++lines_;
+        }
+        return lines_;
+    }
+
+private:
+    TextSink& sink_;
+    bool first_ = true, inHeader_ = false, skipLf_ = false, lastCr_ = false;
+    bool any_ = false, endsWithBreak_ = false;
+    size_t lines_ = 0;
+};
+}  // namespace
+
+bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header, InputFault* fault) {
     lines.Clear();
     header = false;
     std::string& text = lines.text;
@@ -253,7 +316,11 @@ bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header) {
             }
             k = e + 1;
         }
-    });
+    }, fault);
+    if (!ok) {
+        lines = LineText();
+        return false;
+    }
     if (text.size() > lineStart) EndLine(lines, lineStart);
     FinishLines(lines);
     // The first line is not empty exactly when the text does not begin with its line end.
@@ -262,7 +329,7 @@ bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header) {
 }
 
 // ---------------------------------------------------------------- binary files
-bool LoadBinaryFile(const std::string& name, bool strip, LineText& lines) {
+bool LoadBinaryFile(const std::string& name, bool strip, LineText& lines, InputFault* fault) {
     static const std::array<std::string, 256> kVisual = [] {
         std::array<std::string, 256> v;
         for (int b = 0; b < 256; ++b) v[b] = CharToVisual(static_cast<unsigned char>(b));
@@ -283,7 +350,11 @@ bool LoadBinaryFile(const std::string& name, bool strip, LineText& lines) {
             prev = b;
             text += kVisual[b];
         }
-    });
+    }, fault);
+    if (!ok) {
+        lines = LineText();
+        return false;
+    }
     if (text.size() > lineStart) EndLine(lines, lineStart);
     FinishLines(lines);
     return ok;
@@ -295,11 +366,76 @@ void SetDxfConverter(DxfConverter converter) {
     g_dxf = std::move(converter);
 }
 
-LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options) {
+namespace {
+// The text path into a sink. A program up to kLoadWholeLimit is read whole before the sink
+// is begun, so a file that fails anywhere leaves the window's text as it was; a larger one
+// goes to the sink as it is read (it is never held twice), and the sink is begun only once
+// its first piece has been read.
+bool StreamText(const std::string& n, const LoadOptions& options, TextSink& sink,
+                LoadedDocument& doc) {
+    InputFile file;
+    if (!file.Open(n)) {
+        doc.fault = file.Fault();
+        return false;
+    }
+    const size_t size = file.Size();
+    std::string whole;
+    const bool readFirst = size <= kLoadWholeLimit;
+    if (readFirst) {
+        whole.reserve(size);
+        if (!file.ReadAll([&](const char* d, size_t k) { whole.append(d, k); })) {
+            doc.fault = file.Fault();
+            return false;
+        }
+    }
+    AsIsStream asIs(sink);
+    LineText pending;
+    TextLineReader own(options.dosFormat, false, pending, sink);
+    // The program's own loader drops a header line itself.
+    auto feed = [&](const char* d, size_t k) {
+        if (!doc.streamed) {
+            sink.Begin(size);
+            doc.streamed = true;
+        }
+        if (options.tekstFormat) asIs.Feed(d, k);
+        else own.Feed(d, k);
+    };
+    bool ok = true;
+    if (readFirst) {
+        if (!whole.empty()) feed(whole.data(), whole.size());
+        std::string().swap(whole);
+    } else {
+        ok = file.ReadAll(feed);
+        doc.fault = file.Fault();
+    }
+    if (!ok) return false;
+    if (!doc.streamed) {  // an empty file
+        sink.Begin(0);
+        doc.streamed = true;
+    }
+    if (options.tekstFormat) {
+        doc.text.lineCount = asIs.Finish();
+    } else {
+        own.Finish();
+        doc.text.lineCount = own.lineCount();
+    }
+    return true;
+}
+}  // namespace
+
+LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options, TextSink* sink) {
     LoadedDocument doc;
     doc.resultName = name;
     doc.kind = LoadKindOf(name);
     std::string n = name;
+    // The failure of a file that is there, or of a missing one where the reader reports it.
+    auto failed = [&](InputFault fault) {
+        doc.fault = fault;
+        ShowMessageBox(kLoadFailCaption, LoadFailureText(n, fault));
+        doc.text = LineText();
+        doc.replaced = false;
+        doc.recordFile = false;
+    };
     try {
         switch (doc.kind) {
             case LoadKind::Log:
@@ -308,13 +444,15 @@ LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options)
             case LoadKind::Binary: {
                 bool eight = true;
                 if (AsksBitQuestion(n) && options.askEightBits) eight = options.askEightBits();
-                bool opened = LoadBinaryFile(n, !eight, doc.text);
-                if (!opened && IsThere(n)) {
-                    // Showing an empty text under the name of a file that is there would
-                    // let a save wipe it out.
-                    ShowMessageBox(kLoadFailCaption, kLoadFailText + n);
-                    doc.text.Clear();
-                    return doc;
+                InputFault fault = InputFault::None;
+                if (!LoadBinaryFile(n, !eight, doc.text, &fault)) {
+                    if (fault != InputFault::Missing) {
+                        // Showing an empty text under the name of a file that is there
+                        // would let a save wipe it out.
+                        failed(fault);
+                        return doc;
+                    }
+                    doc.fault = fault;  // a missing file: an empty text, no message
                 }
                 doc.replaced = true;
                 return doc;
@@ -343,31 +481,44 @@ LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options)
             case LoadKind::Text:
                 break;
         }
-        bool header = false;
-        if (options.tekstFormat) {
-            if (!LoadTextAsIs(n, doc.text, header)) {
-                ShowMessageBox(kLoadFailCaption, kLoadFailText + n);
-                doc.text.Clear();
-                return doc;
+        if (sink) {
+            if (!StreamText(n, options, *sink, doc)) {
+                // The own reader takes a missing file for a new, empty program.
+                if (doc.fault == InputFault::Missing && !options.tekstFormat) {
+                    sink->Begin(0);
+                    doc.streamed = true;
+                } else {
+                    InputFault fault = doc.fault;
+                    failed(fault);
+                    return doc;
+                }
             }
-            if (header) DropFirstLine(doc.text);
         } else {
-            // The program's own loader drops a header line itself.
-            if (!LoadTextFile(n, options.dosFormat, doc.text, header) && IsThere(n)) {
-                ShowMessageBox(kLoadFailCaption, kLoadFailText + n);
-                doc.text.Clear();
-                return doc;
+            bool header = false;
+            InputFault fault = InputFault::None;
+            if (options.tekstFormat) {
+                if (!LoadTextAsIs(n, doc.text, header, &fault)) {
+                    failed(fault);
+                    return doc;
+                }
+                if (header) DropFirstLine(doc.text);
+            } else {
+                // The program's own loader drops a header line itself; a missing file is a
+                // new, empty program.
+                if (!LoadTextFile(n, options.dosFormat, doc.text, header, &fault) &&
+                    fault != InputFault::Missing) {
+                    failed(fault);
+                    return doc;
+                }
             }
+            doc.fault = fault;
         }
         doc.replaced = true;
         doc.recordFile = true;
     } catch (const std::exception&) {
         // Out of memory on a huge file and the like.
-        doc.text = LineText();
         doc.log = ColouredLog();
-        doc.replaced = false;
-        doc.recordFile = false;
-        ShowMessageBox(kLoadFailCaption, kLoadFailText + n);
+        failed(InputFault::TooLarge);
     }
     return doc;
 }

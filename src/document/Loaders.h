@@ -8,15 +8,19 @@
 #include <vector>
 
 #include "nctools/Colour.h"
+#include "settings/InputFile.h"
 
 inline constexpr const char* kDxfFailCaption = "Konvertering";
 inline constexpr const char* kDxfFailText = "Feil med konvertering fra DXF TIL NC";
-inline constexpr const char* kLoadFailCaption = "Laste fil";
-inline constexpr const char* kLoadFailText = "Feil med lasting av ";  // + file name
 inline constexpr const char* kBinaryQuestionCaption = "Lese binærfil";
 inline constexpr const char* kBinaryQuestionText = "Laste inn som 8 bits kode (Nei = 7 bit) ?";
 
 inline constexpr size_t kTextLineLimit = 251;    // the program's own text loaders
+// A program up to this size is read whole before the window's text is replaced, so a file
+// that fails while it is read leaves the document as it was; a larger one goes straight into
+// the text control as it is read, and one that fails on the way leaves an empty document
+// without a name.
+inline constexpr size_t kLoadWholeLimit = size_t{16} << 20;
 inline constexpr size_t kBinaryLineLimit = 250;  // characters of notation per binary line
 
 // A list of lines as the text control holds them: joined with CR LF, no break after the last
@@ -45,32 +49,57 @@ bool AsksBitQuestion(std::string_view name);
 // extension, followed by "NC" (PART.DXF gives PART.NC).
 std::string DxfResultName(std::string_view dxfName);
 
-// The program's own text loader. False when the file cannot be opened (lines stay empty).
-// header is set when the first byte of the file is 0x15 or 0xA7.
-bool LoadTextFile(const std::string& name, bool dosFormat, LineText& lines, bool& header);
+// Where the text of a loaded document goes piece by piece (the window's text control), so
+// that a large program is never held twice: once read and once in the control.
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    // The file is open and its reading starts: the old text may go now. sizeHint is the size
+    // of the file in bytes.
+    virtual void Begin(size_t sizeHint) = 0;
+    // The next piece of the text. Lines end in CR LF, CR or LF; a CR LF may be split between
+    // two pieces. The last line of the text ends with a break.
+    virtual void Piece(std::string_view bytes) = 0;
+};
+
+// The program's own text loader. False when the file cannot be read whole (lines stay
+// empty; fault, when given, says why). header is set when the first byte of the file is
+// 0x15 or 0xA7.
+bool LoadTextFile(const std::string& name, bool dosFormat, LineText& lines, bool& header,
+                  InputFault* fault = nullptr);
 // The lines of a file for insertion at the caret: as LoadTextFile, but 0x1D and 0x1E are
 // dropped like other control bytes and a header line is not recognised.
-bool InsertTextFile(const std::string& name, bool dosFormat, LineText& lines);
+bool InsertTextFile(const std::string& name, bool dosFormat, LineText& lines,
+                    InputFault* fault = nullptr);
 // The text control's own reader: the lines as the file has them (CR LF, CR or LF end a line;
 // blank lines kept; no length limit, no mapping). header when the first line is not empty and
 // begins with 0x15 or 0xA7.
-bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header);
+bool LoadTextAsIs(const std::string& name, LineText& lines, bool& header,
+                  InputFault* fault = nullptr);
 // Binary and tape files, every byte in the control-code notation; strip removes the parity
 // bit (the 7-bit answer). A line ends after the run of CR and LF bytes that closes it, or once
 // it holds 250 characters of notation.
-bool LoadBinaryFile(const std::string& name, bool strip, LineText& lines);
+bool LoadBinaryFile(const std::string& name, bool strip, LineText& lines,
+                    InputFault* fault = nullptr);
 
 // The same rules over bytes in memory (used by the file readers, the benchmark and tests).
 class TextLineReader {
 public:
     TextLineReader(bool dosFormat, bool insertMode, LineText& out);
+    // The lines go on to a sink instead, each followed by CR LF, in pieces of about a
+    // megabyte (out holds only what has not gone yet).
+    TextLineReader(bool dosFormat, bool insertMode, LineText& out, TextSink& sink);
     void Feed(const char* data, size_t size);
     void Finish();
     bool header() const { return header_; }
+    size_t lineCount() const { return lines_; }
 
 private:
+    void Emit(std::string_view line);
     bool dos_, insert_;
     LineText& out_;
+    TextSink* sink_ = nullptr;
+    size_t lines_ = 0;
     std::string line_;
     bool first_ = true;        // the next byte is the first of the file
     bool inHeader_ = false;    // the bytes of the header line are being skipped
@@ -102,8 +131,16 @@ struct LoadedDocument {
     // Text path only: clear the modified flag, CheckSizeAndRecolour, add resultName to the
     // recent files and take its FileStamp.
     bool recordFile = false;
+    // The text went to the sink (text above is empty). With replaced false the sink was
+    // begun but the file was not read whole: what it received is not the file.
+    bool streamed = false;
+    // Why the file could not be read (None when it was); Missing: nothing by that name.
+    InputFault fault = InputFault::None;
 };
 
 // Reads a document by its extension. Failures are reported through ShowMessageBox in the
 // system's words ("Feil med konvertering fra DXF TIL NC", "Feil med lasting av " + name).
-LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options);
+// With a sink, the text of a program (the text path) goes to it as it is read; binary files
+// and logs come whole in the result.
+LoadedDocument ReadDocument(const std::string& name, const LoadOptions& options,
+                            TextSink* sink = nullptr);

@@ -22,6 +22,7 @@
 #include "settings/Settings.h"
 #include "settings/Strings.h"
 #include "widgets/Prompter.h"
+#include "editor/EditUnitRecovery.h"
 #include "widgets/ToolGlyphs.h"
 
 namespace {
@@ -63,10 +64,16 @@ std::string CaptionForFile(const std::string& name) {
     return std::string(kProductName) + " - " + name;
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(Utf8ToCp1252(argv[i]));
+    return arguments;
+}
+
 std::string ArgumentToDncPath(const std::string& argument) {
     if (argument.size() >= 2 && argument[1] == ':') return argument;  // already "C:\..."
     if (argument.find('\\') != std::string::npos) return argument;
-    QString native = QString::fromUtf8(argument.c_str());
+    QString native = QString::fromStdString(Cp1252ToUtf8(argument));
     if (!QDir::isAbsolutePath(native)) native = QDir::current().absoluteFilePath(native);
     return NativeToDncPath(QDir::cleanPath(native).toUtf8().toStdString());
 }
@@ -349,9 +356,11 @@ void TTextForm::FormShow() {
             });
     if (!arguments_.empty()) {
         std::string name = LoadDocument(ArgumentToDncPath(arguments_[0]));
-        // A file that could not be loaded (a drawing that failed to convert, an unreadable
-        // file) does not name the document: a save would write over it.
-        if (LastLoadReplaced()) SetFileName(FileNamePart(name));
+        // A file that does not exist yet is a new program under that name (the DNC system
+        // starts the editor so to make one): the empty text is saved there. A file that is
+        // there but could not be loaded (a drawing that failed to convert, a file that cannot
+        // be read) does not name the document: a save would write over it.
+        if (LastLoadReplaced() || LastLoadMissing()) SetFileName(FileNamePart(name));
         SetFolder(FolderPart(name));
         UpdateEditCommands();
     }
@@ -372,6 +381,7 @@ void TTextForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    DiscardRecovery();  // saved, or closed without saving
     FormClose();
     event->accept();
 }
@@ -441,14 +451,25 @@ void TTextForm::HourglassOff() {
     QApplication::restoreOverrideCursor();
 }
 
+void TTextForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The state before the window was minimised is the one it comes back in.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        maximizedBeforeMinimized_ = isMaximized();
+}
+
 void TTextForm::BringToFront() {
     if (isMinimized()) {
-        showNormal();
+        // Restored as it was: a maximised window comes back maximised.
+        if (maximizedBeforeMinimized_ || (windowState() & Qt::WindowMaximized))
+            showMaximized();
+        else
+            showNormal();
     } else {
         show();
-        raise();
-        activateWindow();
     }
+    raise();
+    activateWindow();
 }
 
 // ------------------------------------------------------------------ edit commands

@@ -29,6 +29,7 @@ class TRoteringForm;
 class TFindDialog;
 class THelpWindow;
 class TextLines;
+class RecoveryKeeper;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
 inline constexpr const char* kVersionNumber = "1.4.1";
@@ -181,8 +182,19 @@ public:
     // Whether the last LoadDocument put a new text into the control (false: the document
     // stayed as it was, under its name).
     bool LastLoadReplaced() const { return lastLoadReplaced_; }
+    // Whether the last LoadDocument found no file by that name (the text stayed as it was).
+    bool LastLoadMissing() const { return lastLoadMissing_; }
     // Whether the last SaveDocument failed (reported; the file on disk unchanged).
     bool LastSaveFailed() const { return lastSaveFailed_; }
+
+    // ---- Unsaved work kept against a crash; the program start turns it on.
+    // Copies of the modified text every intervalMs into folder (native path).
+    void StartRecovery(const std::string& folder, int intervalMs);
+    RecoveryKeeper* Recovery() const { return recovery_; }
+    // The copies that editors no longer running left in folder, offered one by one:
+    // "Gjenoppretting", Yes opens the text as a modified document under its name (after the
+    // unsaved-changes question), No deletes the copy.
+    void OfferRecoveredWork(const std::string& folder);
 
     // ---- Text tools and printing.
     // The print command; fromMenu: the menu item (the print dialog first), else the tool
@@ -256,6 +268,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenus();
@@ -268,6 +281,8 @@ private:
     MainActions actions_;
     OtherWindows windows_;
     Colouring* colour_ = nullptr;
+    RecoveryKeeper* recovery_ = nullptr;  // child of the window; null until started
+    void DiscardRecovery();
     // The window's own FTP module, made when the program start gave none.
     struct OwnFtpModule;
     struct OwnFtpModuleDeleter {
@@ -279,6 +294,8 @@ private:
     bool hourglass_ = false;
     bool closed_ = false;
     bool lastLoadReplaced_ = false;
+    bool lastLoadMissing_ = false;
+    bool maximizedBeforeMinimized_ = false;  // how a minimised window comes back
     bool lastSaveFailed_ = false;
 };
 
@@ -315,6 +332,10 @@ private:
 
 // The window caption after a name (empty: no file).
 std::string CaptionForFile(const std::string& name);
-// A command-line file argument in the DNC form of the document state: a native path becomes
-// "C:\..." (relative ones from the working folder), a DNC path stays as it is.
+// The command line in the system's own form: each argument in Windows-1252, as the window's
+// title and the document state hold names (the arguments come UTF-8 from the shell). The
+// program start, the single-instance check and the window all use this one form.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// A command-line file argument (Windows-1252) in the DNC form of the document state: a native
+// path becomes "C:\..." (relative ones from the working folder), a DNC path stays as it is.
 std::string ArgumentToDncPath(const std::string& argument);

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 #include "document/DocFiles.h"
 #include "editor/EditUnit.h"
@@ -40,6 +41,33 @@ bool TTextForm::QuerySave() {
 bool TTextForm::FormCloseQuery() { return QuerySave(); }
 
 // ------------------------------------------------------------------ loading
+namespace {
+// The program's text goes straight from the file into the control, piece by piece: a large
+// program is held once, in the control, and never as a copy beside it. The old text goes
+// only once the file is open.
+class ControlSink : public TextSink {
+public:
+    explicit ControlSink(TTextForm& form) : form_(form) {}
+    void Begin(size_t sizeHint) override {
+        loading_.emplace(form_);  // the Loading protocol from here to the end of the load
+        form_.Text().Clear();
+        // Room for the whole text at once: growing a large text copies it (and its styles).
+        // Lone LF or CR breaks become CR LF, so a little more than the file.
+        if (sizeHint > 0) form_.Text().Reserve(sizeHint + sizeHint / 16 + 2);
+    }
+    void Piece(std::string_view bytes) override { form_.Text().AppendText(bytes); }
+    // Ends the Loading protocol (or starts it for a text that came whole).
+    void Loading(bool on) {
+        if (on && !loading_) loading_.emplace(form_);
+        if (!on) loading_.reset();
+    }
+
+private:
+    TTextForm& form_;
+    std::optional<LoadingGuard> loading_;
+};
+}  // namespace
+
 std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadOptions options;
     options.currentMachine = CurrentMachine();
@@ -57,23 +85,39 @@ std::string TTextForm::LoadDocument(const std::string& fileName) {
     LoadedDocument doc;
     {
         WaitCursor wait(*this);
-        doc = ReadDocument(fileName, options);
+        ControlSink sink(*this);
+        doc = ReadDocument(fileName, options, &sink);
         lastLoadReplaced_ = doc.replaced;
-        if (!doc.replaced) return doc.resultName;  // reported; the document stays as it was
-        {
-            LoadingGuard loading(*this);
-            if (doc.kind == LoadKind::Log) {
-                colour_->ShowLog(doc.log);
-            } else {
-                RichEdit1->SetText(doc.text.text);
-                if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
-                std::string().swap(doc.text.text);
+        lastLoadMissing_ = !doc.replaced && doc.fault == InputFault::Missing;
+        if (!doc.replaced) {
+            if (doc.streamed) {
+                // The file was not read whole: what came is not the file. The text is
+                // emptied and the document left without a name, so a save cannot cut the
+                // file short.
+                RichEdit1->Clear();
+                sink.Loading(false);
+                SetFileName("");
+                doc_.FileStamp = -1;
+                RichEdit1->SetModified(false);
+                DiscardRecovery();
             }
+            return doc.resultName;  // reported; otherwise the document stays as it was
         }
-        // A binary file shown in notation counts as unchanged as well: a "yes" to the
-        // unsaved-changes question must not write the notation over the file.
-        RichEdit1->SetModified(false);
+        sink.Loading(true);
+        if (doc.kind == LoadKind::Log) {
+            colour_->ShowLog(doc.log);
+        } else if (!doc.streamed) {
+            RichEdit1->SetText(doc.text.text);
+            if (doc.text.lineCount > 0) RichEdit1->AppendText("\r\n");
+            std::string().swap(doc.text.text);
+        }
+        RichEdit1->SetSelStart(0);
+        sink.Loading(false);
     }
+    // A binary file shown in notation counts as unchanged as well: a "yes" to the
+    // unsaved-changes question must not write the notation over the file.
+    RichEdit1->SetModified(false);
+    DiscardRecovery();  // the document is replaced
     if (doc.recordFile) {
         colour_->CheckSizeAndRecolour();
         if (doc_.RecentFiles) doc_.RecentFiles->Add(doc.resultName);
@@ -97,6 +141,7 @@ void TTextForm::SaveDocument(const std::string& fullFileName) {
         return;
     }
     RichEdit1->SetModified(false);
+    DiscardRecovery();
     if (doc_.RecentFiles) doc_.RecentFiles->Add(fullFileName);
     doc_.FileStamp = result.stamp;
 }
@@ -110,6 +155,7 @@ void TTextForm::Ny1Click() {
     }
     SetFileName("");
     RichEdit1->SetModified(false);
+    DiscardRecovery();
     doc_.FileStamp = -1;
     UpdateEditCommands();
 }
@@ -149,7 +195,13 @@ void TTextForm::Liminnfil1Click() {
     LineText lines;
     {
         WaitCursor wait(*this);
-        if (InsertTextFile(chosen, doc_.DOSFormat, lines) && lines.lineCount > 0) {
+        InputFault fault = InputFault::None;
+        bool read = InsertTextFile(chosen, doc_.DOSFormat, lines, &fault);
+        // A missing file inserts nothing, as before; something that is there but is no
+        // file to read is told.
+        if (!read && fault != InputFault::Missing)
+            ShowMessageBox(kLoadFailCaption, LoadFailureText(chosen, fault));
+        if (read && lines.lineCount > 0) {
             // Before the line that holds the start of the selection; the caret stays.
             int at = RichEdit1->LineFromChar(RichEdit1->SelStart());
             if (at > RichEdit1->LineCount()) at = RichEdit1->LineCount();

@@ -32,6 +32,7 @@ void TTextForm::Katalog1Click() {
         RichEdit1->SetSelStart(0);
     }
     RichEdit1->SetModified(false);
+    DiscardRecovery();  // the catalogue replaces the document
     RichEdit1->Invalidate();
     UpdateEditCommands();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/InputFile.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 
@@ -199,25 +200,22 @@ ColourClass LogCodeClass(unsigned char b) {
 }
 
 bool LoadColouredLog(const std::string& fileName, ColouredLog& log) {
-    std::FILE* f = std::fopen(ResolvePath(fileName).c_str(), "rb");
-    if (!f) return false;
-    log = ColouredLog();
+    // Only a regular file: a folder, a FIFO or a device is no log.
+    InputFile file;
+    if (!file.Open(fileName)) return false;
+    ColouredLog read;
     ColourClass code = ColourClass::LogRed;  // the colour in force at the start of the file
-    size_t lineBegin = 0;                    // position of the current line in log.text
-    std::string& text = log.text;
+    size_t lineBegin = 0;                    // position of the current line in read.text
+    std::string& text = read.text;
     auto endLine = [&] {
         text += "\r\n";
-        ++log.lineCount;
+        ++read.lineCount;
         lineBegin = text.size();
     };
-    static constexpr size_t kChunk = 1 << 16;
-    unsigned char buf[kChunk];
-    for (;;) {
-        // A read error ends the file: what was read is shown.
-        size_t got = std::fread(buf, 1, kChunk, f);
-        if (got == 0) break;
+    // A log the DNC server is writing to is shown as far as it has come.
+    bool ok = file.ReadAll([&](const char* buf, size_t got) {
         for (size_t k = 0; k < got; ++k) {
-            unsigned char b = buf[k];
+            unsigned char b = static_cast<unsigned char>(buf[k]);
             if (b == 10) continue;
             if (b == 13) {
                 endLine();
@@ -233,11 +231,12 @@ bool LoadColouredLog(const std::string& fileName, ColouredLog& log) {
             if (text.size() - lineBegin >= kLogLineLimit) endLine();
             size_t pos = text.size();
             text.push_back(static_cast<char>(b));
-            AddRun(log.runs, pos, 1, code);
+            AddRun(read.runs, pos, 1, code);
         }
-    }
-    std::fclose(f);
+    });
+    if (!ok) return false;
     if (text.size() > lineBegin) endLine();
-    if (log.lineCount > 0) text.resize(text.size() - 2);  // no break after the last line
+    if (read.lineCount > 0) text.resize(text.size() - 2);  // no break after the last line
+    log = std::move(read);
     return true;
 }

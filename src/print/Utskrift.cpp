@@ -114,16 +114,28 @@ void WrapIntoCells(std::string& text, PageCells& page, bool continuation) {
             break;
         }
         // Break position k, 1-based: the cell takes the characters before k and the text
-        // goes on from k. A blank among characters 2 .. width + 1 is the break; otherwise a
-        // blank is inserted before the last capital letter within the width, or at the width.
+        // goes on from k. With a blank among characters 2 .. width + 1 the break is the last
+        // blank at or before the width (at least 2). When the only such blank stands just
+        // past the width, the words before it fill the cell exactly and the break is there:
+        // breaking at 2 would put one character in the cell and split the first word
+        // without a blank to mark it. Without a blank, a blank is inserted before the last
+        // capital letter within the width, or at the width.
         size_t k = 0;
         bool insert = false;
-        for (size_t p = width + 1; p >= 2; --p)
+        bool blankInReach = false;
+        for (size_t p = 2; p <= width + 1; ++p)
             if (text[p - 1] == ' ') {
-                k = p;
+                blankInReach = true;
                 break;
             }
-        if (k == 0) {
+        if (blankInReach) {
+            for (size_t p = width; p >= 2; --p)
+                if (text[p - 1] == ' ') {
+                    k = p;
+                    break;
+                }
+            if (k == 0) k = width + 1;
+        } else {
             for (size_t p = width; p >= 1; --p)
                 if (IsCapital(text[p - 1])) {
                     k = p;

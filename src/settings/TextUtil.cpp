@@ -1,5 +1,9 @@
 #include "settings/TextUtil.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <atomic>
 
@@ -68,16 +72,19 @@ void OpenTextForRead(const std::string& name, TextFile& f, bool& ok) {
     f.name = name;
     std::string native = ResolvePath(name);
     errno = 0;
-    f.file = std::fopen(native.c_str(), "rb");
-    if (f.file) {
-        // A folder opens as a stream on Linux but cannot be read: refuse it here.
-        int c = std::fgetc(f.file);
-        if (c == EOF && std::ferror(f.file)) {
-            int err = errno ? errno : EIO;
-            Close(f);
+    // Only a regular file, opened without waiting: a folder cannot be read and a FIFO
+    // without a writer would hold the program.
+    int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0) {
+        struct stat st{};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            int err = S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : ENODEV);
+            ::close(fd);
             errno = err;
-        } else if (c != EOF) {
-            std::ungetc(c, f.file);
+        } else {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            f.file = ::fdopen(fd, "rb");
+            if (!f.file) ::close(fd);
         }
     }
     ok = f.file != nullptr;

@@ -1,6 +1,7 @@
 #include "widgets/Prompter.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -71,17 +72,31 @@ Prompter& GetPrompter() {
 
 void SetPrompter(Prompter* prompter) { g_prompter = prompter; }
 
+namespace {
+// A message of the core comes in the middle of work that shows the hourglass (a load, a
+// conversion, a print): the box itself is shown with the normal cursor, and the hourglass
+// comes back when it is closed.
+void MessageWithNormalCursor(const std::string& caption, const std::string& text) {
+    const bool waiting = qobject_cast<QApplication*>(QCoreApplication::instance()) &&
+                         QApplication::overrideCursor() &&
+                         QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    GetPrompter().Message(caption, text);
+    if (waiting) QApplication::restoreOverrideCursor();
+}
+}  // namespace
+
 void InstallPrompterMessageSink() {
     SetMessageSink([](const std::string& caption, const std::string& text) {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app || QThread::currentThread() == app->thread()) {
-            GetPrompter().Message(caption, text);
+            MessageWithNormalCursor(caption, text);
             return;
         }
         // From the transfer thread: shown on the UI thread; the thread waits for the OK, as
         // the task-modal box of the old program made it wait.
         QMetaObject::invokeMethod(
-            app, [caption, text] { GetPrompter().Message(caption, text); },
+            app, [caption, text] { MessageWithNormalCursor(caption, text); },
             Qt::BlockingQueuedConnection);
     });
 }
@@ -99,6 +114,13 @@ void QtPrompter::Message(const std::string& caption, const std::string& text) {
 void QtPrompter::Error(const std::string& caption, const std::string& text) {
     QMessageBox box(QMessageBox::Critical, FromCp1252(caption), BoxText(text), QMessageBox::Ok,
                     owner_);
+    box.exec();
+}
+
+void QtPrompter::Warning(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, FromCp1252(caption), BoxText(text), QMessageBox::Ok,
+                    owner_);
+    box.setWindowModality(owner_ ? Qt::WindowModal : Qt::ApplicationModal);
     box.exec();
 }
 

@@ -41,6 +41,9 @@ public:
     virtual void Message(const std::string& caption, const std::string& text) = 0;
     // The standard error box (port-driver errors): OK button, error icon.
     virtual void Error(const std::string& caption, const std::string& text) = 0;
+    // A box with an OK button and the exclamation icon, owned by the window ("Velg maskin
+    // først!").
+    virtual void Warning(const std::string& caption, const std::string& text) = 0;
     virtual Answer Question(const std::string& caption, const std::string& text, Buttons buttons,
                             Answer defaultAnswer) = 0;
     // The chosen file in DNC form; false when cancelled.
@@ -63,6 +66,7 @@ class QtPrompter : public Prompter {
 public:
     void Message(const std::string& caption, const std::string& text) override;
     void Error(const std::string& caption, const std::string& text) override;
+    void Warning(const std::string& caption, const std::string& text) override;
     Answer Question(const std::string& caption, const std::string& text, Buttons buttons,
                     Answer defaultAnswer) override;
     bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;

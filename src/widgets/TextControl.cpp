@@ -265,6 +265,7 @@ void TextControl::ProgramChange(const std::function<void()>& change) {
     Send(SB::SCI_SETUNDOCOLLECTION, 0);
     change();
     modified_ = true;
+    ++changeCount_;
     changedInSilence_ = true;
     Send(SB::SCI_EMPTYUNDOBUFFER);
     Send(SB::SCI_SETUNDOCOLLECTION, 1);
@@ -314,6 +315,7 @@ void TextControl::AddLine(std::string_view text) {
         NormaliseBreaks(text, pending_, skip);
         pending_ += "\r\n";
         modified_ = true;
+        ++changeCount_;
         typingEnd_ = -1;
         if (pending_.size() >= kPiece) FlushPending();
         return;
@@ -707,6 +709,7 @@ void TextControl::OnSavePointLeft() {
     // changes are counted by ProgramChange.
     Send(SB::SCI_SETSAVEPOINT);
     modified_ = true;
+    ++changeCount_;
     if (Updating() || silent_ > 0) {
         changedInSilence_ = true;
         return;

@@ -124,6 +124,9 @@ public:
     // Attribute changes never set it.
     bool Modified() const { return modified_; }
     void SetModified(bool on) { modified_ = on; }
+    // Counts every change of the text, the user's and the program's: a copy taken at one
+    // count holds the text as long as the count stays.
+    uint64_t ChangeCount() const { return changeCount_; }
 
     // ---- Key press: a typed character (a Windows-1252 byte) goes through this hook first;
     // it may replace the character or set it to 0 to drop it.
@@ -178,6 +181,7 @@ private:
     bool changedInSilence_ = false;
     QMenu* popupMenu_ = nullptr;
     bool modified_ = false;
+    uint64_t changeCount_ = 0;
     bool hideSelection_ = true;
     bool pendingCr_ = false;   // AppendText: the last piece ended with a CR
     int fontSize_ = 10;

@@ -92,6 +92,20 @@ TEST_F(Instances, SameFileNameHandsOverOtherStartsOpenWindows) {
     EXPECT_EQ(plain2->state(), QProcess::Running);
 }
 
+TEST_F(Instances, FileNamesWithNorwegianLettersAreOneName) {
+    // The shell gives the names in UTF-8; the running instance shows its title in
+    // Windows-1252. Both sides must compare one form.
+    const std::string name = "BR\xC3\x85KETT \xC3\xB8\xC3\xA6.NC";  // "BRÅKETT øæ.NC" in UTF-8
+    WriteFileBytes(dir.File("A/" + name), "N10\r\n");
+    QProcess* first = Start({QString::fromStdString(dir.File("A/" + name))});
+    ASSERT_TRUE(WaitForSockets(1));
+    // The same name in another folder, where it does not exist yet: handed over.
+    QProcess* second = Start({QString::fromStdString(dir.File("B/" + name))});
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+}
+
 TEST_F(Instances, SocketLeftByAKilledInstanceIsTakenOver) {
     QProcess* first = Start({File("A/PROG.NC")});
     ASSERT_TRUE(WaitForSockets(1));

@@ -16,6 +16,8 @@
 #include "TestSupport.h"
 #include "windows/calc/RoteringForm.h"
 #include "windows/calc/TrigForm.h"
+#include "print/PrinterSelect.h"
+#include "windows/print/PrinterStream.h"
 #include "ScriptedPrompter.h"
 #include "platform/ProcessLauncher.h"
 
@@ -244,7 +246,19 @@ TEST(TRoteringForm, PrintsTheWindowOnOnePdfPage) {
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(QString::fromStdString(pdf));
     };
+    // The sketch goes to the printer "Skriver" chose for the program's prints, set up as
+    // every print of the program is (this machine has no printers: the setup shows it).
+    std::string printer, docName;
+    SetDriverPrinterSetup([&](QPrinter& p) {
+        printer = SelectedPrinter();
+        docName = ToCp1252(p.docName());
+    });
+    SelectPrinter("Verksted");
     QTest::mouseClick(form.Utskrift, Qt::LeftButton);
+    SelectPrinter("");
+    SetDriverPrinterSetup(nullptr);
+    EXPECT_EQ(printer, "Verksted");
+    EXPECT_EQ(docName, kRoteringCaption);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(form.palette().color(QPalette::Window), before.color(QPalette::Window));
     std::string bytes = ReadFileBytes(pdf);

@@ -320,7 +320,8 @@ TEST(LoadDocument, FilesThatCannotBeRead) {
         EXPECT_FALSE(d.replaced) << n;
         EXPECT_FALSE(d.recordFile) << n;
         ASSERT_EQ(rec.messages.size(), 1u) << n;
-        EXPECT_EQ(rec.messages[0].second, "Feil med lasting av " + dir.Dnc(n));
+        EXPECT_EQ(rec.messages[0].second,
+                  "Feil med lasting av " + dir.Dnc(n) + "\rNavnet er en mappe, ikke en fil.");
     }
     // A missing binary file gives an empty text without a message.
     rec.Clear();
@@ -331,6 +332,72 @@ TEST(LoadDocument, FilesThatCannotBeRead) {
     d = ReadDocument(dir.Dnc("NONE.LOG"), opt);
     EXPECT_FALSE(d.replaced);
     EXPECT_TRUE(rec.messages.empty());
+}
+
+namespace {
+// The window's side of a streamed load: the pieces as the text control keeps them (every
+// break CR LF).
+struct RecordingSink : TextSink {
+    std::string text;
+    int begun = 0;
+    bool cr = false;
+    void Begin(size_t) override {
+        ++begun;
+        text.clear();
+    }
+    void Piece(std::string_view bytes) override {
+        for (char c : bytes) {
+            if (c == '\n' && cr) {
+                cr = false;
+                continue;
+            }
+            cr = c == '\r';
+            text += (c == '\r' || c == '\n') ? std::string("\r\n") : std::string(1, c);
+        }
+    }
+};
+}  // namespace
+
+// A streamed load gives the control the text the whole read gives: header line dropped,
+// every line with its break, for both readers, for a small program read whole first and for
+// one above kLoadWholeLimit that goes to the control as it is read (its header line's break
+// and a CR LF split between two reads).
+TEST(LoadDocument, TheSinkGetsTheTextOfTheWholeRead) {
+    TempDir dir;
+    MessageRecorder messages;
+    std::string big = Bytes({0xA7}) + std::string((1 << 17) - 2, 'H') + "\r\nN1\r\n";
+    while (big.size() < kLoadWholeLimit + 1000) big += "N2 G01 X1.5 (\x91)\r\n\n\rN3";
+    big += std::string((1 << 17) - big.size() % (1 << 17) - 1, 'Y') + "\r\nZ";
+    const std::vector<std::string> files = {
+        "", "N1", "N1\r\n", "\r\n\r\n", "A\rB\nC\r\n\nD", Bytes({0x15}) + "HEAD\r\nN1\r\nN2",
+        Bytes({0xA7}) + "HEAD", "\x1D\x1E" + std::string(300, 'X') + "\r\n", big};
+    for (bool tekstFormat : {true, false}) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            WriteFileBytes(dir.File("P.NC"), files[i]);
+            LoadOptions opt;
+            opt.tekstFormat = tekstFormat;
+            opt.dosFormat = true;
+            LoadedDocument whole = ReadDocument(dir.Dnc("P.NC"), opt);
+            RecordingSink sink;
+            LoadedDocument streamed = ReadDocument(dir.Dnc("P.NC"), opt, &sink);
+            ASSERT_TRUE(whole.replaced && streamed.replaced) << i;
+            EXPECT_TRUE(streamed.streamed);
+            EXPECT_TRUE(streamed.recordFile);
+            EXPECT_EQ(sink.begun, 1) << i;
+            EXPECT_EQ(streamed.text.lineCount, whole.text.lineCount) << tekstFormat << " " << i;
+            std::string expected = whole.text.text + (whole.text.lineCount > 0 ? "\r\n" : "");
+            EXPECT_TRUE(sink.text == expected) << tekstFormat << " file " << i;
+        }
+    }
+    // A file that cannot be opened never begins the sink.
+    RecordingSink sink;
+    LoadedDocument d = ReadDocument(dir.Dnc("MANGLER.NC"), LoadOptions(), &sink);
+    EXPECT_FALSE(d.replaced);
+    EXPECT_EQ(d.fault, InputFault::Missing);
+    EXPECT_EQ(sink.begun, 0);
+    d = ReadDocument("/proc/self/mem", LoadOptions(), &sink);
+    EXPECT_EQ(d.fault, InputFault::ReadError);
+    EXPECT_EQ(sink.begun, 0);
 }
 
 TEST(LoadDocument, DrawingsGoThroughTheConverter) {

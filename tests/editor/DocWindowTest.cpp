@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,6 +28,9 @@
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
 #include "settings/Settings.h"
+#include "settings/InputFile.h"
+#include "settings/MessageSink.h"
+#include "widgets/Prompter.h"
 
 namespace {
 void SetMtime(const std::string& native, long sec) {
@@ -216,6 +220,158 @@ TEST_F(DocWindow, FailedLoadKeepsTheDocumentAndItsName) {
     EXPECT_TRUE(form.Text().Modified());
     EXPECT_EQ(form.Doc().FileStamp, stamp);
     EXPECT_EQ(form.Doc().RecentFiles->Count(), 1);
+}
+
+// What is not a program file, through every way the window opens a file: the open dialog,
+// "Siste filer", insert file and the catalogue. Each is reported in the system's words and
+// the document with its unsaved changes stays as it was.
+TEST_F(DocWindow, FilesThatAreNoProgramsAreReportedAndLoseNothing) {
+    ScopedIni ini(Ini());
+    WriteFileBytes(dir.File("M1/PROG.NC"), "N10\r\n");
+    std::filesystem::create_directory(dir.File("M1/MAPPE.NC"));
+    ASSERT_EQ(::mkfifo(dir.File("M1/KO.NC").c_str(), 0600), 0);  // nobody writes to it
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    form.Text().TypeCharacter('X');
+    struct Bad {
+        std::string name;
+        InputFault fault;
+    } bad[] = {
+        {M1("MAPPE.NC"), InputFault::Folder},
+        {M1("KO.NC"), InputFault::NotAFile},
+        {"/dev/zero", InputFault::NotAFile},          // a device that never ends
+        {"/proc/self/mem", InputFault::ReadError},    // a file whose reading fails
+    };
+    auto keptAsItWas = [&](const std::string& what) {
+        EXPECT_EQ(form.Doc().FileName, "PROG.NC") << what;
+        EXPECT_EQ(form.Text().Text(), "XN10\r\n") << what;
+        EXPECT_TRUE(form.Text().Modified()) << what;
+        EXPECT_FALSE(form.HourglassShown()) << what;
+    };
+    for (const Bad& b : bad) {
+        const std::string expected = LoadFailureText(b.name, b.fault);
+        messages.Clear();
+        prompter.answers = {Answer::No};
+        Open(form, b.name);
+        ASSERT_EQ(messages.messages.size(), 1u) << b.name;
+        EXPECT_EQ(messages.messages[0].first, kLoadFailCaption);
+        EXPECT_EQ(messages.messages[0].second, expected);
+        keptAsItWas("open " + b.name);
+
+        messages.Clear();
+        prompter.answers = {Answer::No};
+        form.ReopenClick(b.name);
+        ASSERT_EQ(messages.messages.size(), 1u) << b.name;
+        EXPECT_EQ(messages.messages[0].second, expected);
+        keptAsItWas("reopen " + b.name);
+
+        messages.Clear();
+        prompter.files.push_back(b.name);
+        form.Liminnfil1Click();
+        ASSERT_EQ(messages.messages.size(), 1u) << b.name;
+        EXPECT_EQ(messages.messages[0].second, expected);
+        keptAsItWas("insert " + b.name);
+    }
+    // A file the user may not read (the superuser reads every file: the open runs as
+    // nobody then).
+    WriteFileBytes(dir.File("M1/LUKKET.NC"), "N1\r\n");
+    ::chmod(dir.File("M1/LUKKET.NC").c_str(), 0);
+    ::chmod(dir.path().c_str(), 0755);
+    messages.Clear();
+    prompter.answers = {Answer::No};
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    Open(form, M1("LUKKET.NC"));
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].second,
+              LoadFailureText(M1("LUKKET.NC"), InputFault::NoAccess));
+    keptAsItWas("no access");
+    ::chmod(dir.File("M1/LUKKET.NC").c_str(), 0600);
+
+    // The catalogue lists only the programs that are files, and does not wait on the FIFO.
+    form.Text().SetModified(false);
+    form.Katalog1Click();
+    ASSERT_EQ(form.Text().LineCount(), 2);
+    EXPECT_EQ(form.Text().Line(0).substr(0, 9), "LUKKET.NC");
+    EXPECT_EQ(form.Text().Line(1).substr(0, 7), "PROG.NC");
+
+    // From the command line: reported, and the document has no name to save over.
+    messages.Clear();
+    TTextForm started({dir.File("M1/KO.NC")});
+    started.show();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(started.Doc().FileName, "");
+}
+
+// A file removed while it is read is not the file that was asked for. A program of normal
+// size is read whole before the text is replaced: the document stays as it was. A very large
+// one goes straight into the text as it is read: what came is not shown under the file's
+// name, so a save cannot cut the program short.
+TEST_F(DocWindow, FileRemovedWhileItIsRead) {
+    ScopedIni ini(Ini());
+    auto program = [](size_t bytes) {
+        std::string text;
+        for (int n = 1; text.size() < bytes; ++n) text += "N" + std::to_string(n) + " G01 X1\r\n";
+        return text;
+    };
+    WriteFileBytes(dir.File("M1/PROG.NC"), "N10\r\n");
+    WriteFileBytes(dir.File("M1/BORTE.NC"), program(600000));
+    WriteFileBytes(dir.File("M1/STOR.NC"), program(kLoadWholeLimit + 1000));
+    TTextForm form;
+    form.show();
+    Open(form, M1("PROG.NC"));
+    form.Text().TypeCharacter('X');
+    SetInputReadHook([](const std::string& native) { std::filesystem::remove(native); });
+    prompter.answers = {Answer::No};
+    Open(form, M1("BORTE.NC"));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].second,
+              LoadFailureText(M1("BORTE.NC"), InputFault::Changed));
+    EXPECT_EQ(form.Text().Text(), "XN10\r\n");
+    EXPECT_EQ(form.Doc().FileName, "PROG.NC");
+    EXPECT_TRUE(form.Text().Modified());
+
+    messages.Clear();
+    prompter.answers = {Answer::No};
+    Open(form, M1("STOR.NC"));
+    SetInputReadHook(nullptr);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].second, LoadFailureText(M1("STOR.NC"), InputFault::Changed));
+    EXPECT_EQ(form.Text().Text(), "");
+    EXPECT_EQ(form.Doc().FileName, "");
+    EXPECT_FALSE(form.Text().Modified());
+    EXPECT_EQ(form.Doc().FileStamp, -1);
+    EXPECT_FALSE(form.Doc().Loading);
+    EXPECT_FALSE(form.Text().Updating());
+    EXPECT_FALSE(form.HourglassShown());
+}
+
+// The load-error box is shown with the normal cursor; the hourglass does not stay over it.
+TEST_F(DocWindow, LoadErrorBoxesShowTheNormalCursor) {
+    ScopedIni ini(Ini());
+    MessageSinkFn recorder = SetMessageSink({});
+    InstallPrompterMessageSink();
+    std::vector<int> shapes;
+    prompter.onShow = [&](const ScriptedPrompter::Shown& shown) {
+        if (shown.kind != "message") return;
+        QCursor* c = QApplication::overrideCursor();
+        shapes.push_back(c ? static_cast<int>(c->shape()) : -1);
+    };
+    std::filesystem::create_directory(dir.File("M1/MAPPE.NC"));
+    TTextForm form;
+    form.show();
+    Open(form, M1("MANGLER.NC"));
+    Open(form, M1("MAPPE.NC"));
+    SetMessageSink(recorder);
+    ASSERT_EQ(shapes.size(), 2u);
+    for (int shape : shapes) EXPECT_NE(shape, static_cast<int>(Qt::WaitCursor));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // Binary files: the 7 or 8 bit question through the dialogs, and the view is no edit of the
@@ -479,9 +635,13 @@ TEST_F(DocWindow, SavesTheDiskRefusesLeaveTheOldFile) {
     ::chmod(dir.File("M1").c_str(), 0555);
     ::chmod(dir.path().c_str(), 0755);
     bool asRoot = ::geteuid() == 0;
-    if (asRoot) ASSERT_EQ(::seteuid(65534), 0);
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
     form.Lagre1Click();
-    if (asRoot) ASSERT_EQ(::seteuid(0), 0);
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
     ::chmod(dir.File("M1").c_str(), 0755);
     expectKept(form.Doc().CurrentFolder + "PROG.NC", "Ingen skrivetilgang.");
 

@@ -12,8 +12,11 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <filesystem>
+
 #include "WindowTest.h"
 #include "document/AppTitle.h"
+#include "document/Loaders.h"
 #include "editor/EditUnit.h"
 #include "settings/PathResolve.h"
 #include "settings/Recent.h"
@@ -350,6 +353,49 @@ TEST_F(EditUnit, CommandLineDrawingThatFailsLeavesTheDocumentUntitled) {
     EXPECT_EQ(messages.messages.back().second, "Feil med konvertering fra DXF TIL NC");
 }
 
+TEST_F(EditUnit, CommandLineFileThatDoesNotExistYetIsANewProgramUnderItsName) {
+    // The DNC system makes a new program by starting the editor with its name.
+    ScopedIni ini(Ini());
+    MessageRecorder messages;
+    TTextForm form({dir.File("NY.NC")});
+    form.show();
+    EXPECT_EQ(form.Doc().FileName, "NY.NC");
+    EXPECT_EQ(form.Doc().CurrentFolder, FolderPart(dir.Dnc("NY.NC")));
+    EXPECT_EQ(ApplicationTitle(), "NY.NC - Skarv-Editor");  // a second start finds it
+    EXPECT_EQ(form.Text().Text(), "");
+    EXPECT_FALSE(form.Text().Modified());
+    // The control's reader reports the file it could not open, as at every load.
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].second, kLoadFailText + dir.Dnc("NY.NC"));
+    // Save writes it under that name, without asking for one.
+    form.Text().TypeCharacter('N');
+    form.Lagre1Click();
+    EXPECT_TRUE(prompter.fileRequests.empty());
+    EXPECT_EQ(ReadFileBytes(dir.File("NY.NC")), "N\r\n");
+
+    // Something that is there but cannot be read does not name the document.
+    std::filesystem::create_directory(dir.File("MAPPE.NC"));
+    TTextForm folder({dir.File("MAPPE.NC")});
+    folder.show();
+    EXPECT_EQ(folder.Doc().FileName, "");
+}
+
+TEST_F(EditUnit, AMinimisedWindowComesBackAsItWas) {
+    ScopedIni ini(Ini());
+    TTextForm form;
+    form.showMaximized();
+    form.showMinimized();
+    ASSERT_TRUE(form.isMinimized());
+    form.BringToFront();
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_TRUE(form.isMaximized());
+    form.showNormal();
+    form.showMinimized();
+    form.BringToFront();
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_FALSE(form.isMaximized());
+}
+
 TEST_F(EditUnit, UserMachineChangeSetsTheFolder) {
     ScopedIni ini(Ini());
     TTextForm form;
@@ -409,5 +455,14 @@ TEST_F(EditUnit, LoadingGuardAndWaitCursor) {
 TEST_F(EditUnit, ArgumentsBecomeDncPaths) {
     EXPECT_EQ(ArgumentToDncPath("C:\\NC\\P.NC"), "C:\\NC\\P.NC");
     EXPECT_EQ(ArgumentToDncPath("/tmp/x/P.NC"), "C:\\tmp\\x\\P.NC");
-    EXPECT_EQ(ArgumentToDncPath("/tmp/\xC3\xA6.NC"), "C:\\tmp\\\xE6.NC");  // UTF-8 "æ"
+    EXPECT_EQ(ArgumentToDncPath("/tmp/\xE6.NC"), "C:\\tmp\\\xE6.NC");
+    // The shell hands the arguments over in UTF-8; the program holds them in Windows-1252,
+    // the form of its titles, so a file name with æ, ø or å is one name on both sides of
+    // the single-instance check.
+    char program[] = "VakoEdit";
+    char file[] = "/tmp/BR\xC3\x85KETT.NC";  // UTF-8 "Å"
+    char machine[] = "2";
+    char* argv[] = {program, file, machine};
+    EXPECT_EQ(CommandLineArguments(3, argv),
+              (std::vector<std::string>{"/tmp/BR\xC5KETT.NC", "2"}));
 }

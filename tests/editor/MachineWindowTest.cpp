@@ -102,6 +102,21 @@ TEST_F(MachineWindow, NamesWithCodesInTheCatalogueStayBold) {
     EXPECT_TRUE(BoldRun(c, c.LineIndex(1), 9));
 }
 
+TEST_F(MachineWindow, CatalogueAndOpenDialogShareTheFolderPrefix) {
+    // A "Katalog" without a trailing backslash: its last part is a file-name prefix.
+    ScopedIni ini("[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "FRES\r\n");
+    for (const char* n : {"FRES1.NC", "fres2.nc", "DREI.NC"}) WriteFileBytes(dir.File(n), "N1\r\n");
+    TTextForm form;
+    form.Aapne1Click();  // cancelled: only the request is looked at
+    ASSERT_EQ(prompter.fileRequests.size(), 1u);
+    EXPECT_EQ(prompter.fileRequests[0].fileName, "FRES*.NC");
+    form.Katalog1Click();
+    TextControl& c = form.Text();
+    ASSERT_EQ(c.LineCount(), 2);
+    EXPECT_EQ(c.Line(0).substr(0, 8), "FRES1.NC");
+    EXPECT_EQ(c.Line(1).substr(0, 8), "fres2.nc");
+}
+
 TEST_F(MachineWindow, CatalogueAsksAboutChangesAndKeepsTheTextOfAnEmptyFolder) {
     ScopedIni ini("[Program]\r\nMaskiner=1\r\n[Maskin1]\r\nKatalog=" + dir.Dnc("") + "\r\n");
     WriteFileBytes(dir.File("A.NC"), "N1\r\n");

@@ -216,10 +216,11 @@ TEST(PrintLayoutTest, LongLinesBreakAtBlanksAndCapitals) {
     RawShop shop("Kolonner=3\r\n", "[Maskin1]\r\nKolonner=2\r\n");
     std::vector<std::string> lines{"N100 G01 X123.456 Y789.012 Z-5.5 F2000",
                                    "N10G01X100.5Y200.25Z5F300", "N20G00Z50"};
-    // Machine 1 prints in two columns of 32: the break falls on the blank after 32 characters.
+    // Machine 1 prints in two columns of 32: the break falls on the last blank at or before
+    // the 32nd character, not on the one just after it.
     std::vector<std::string> rows = SplitLines(shop.Print(lines, 0, 2, 1));
-    EXPECT_EQ(rows[3], ColumnRow({"N100 G01 X123.456 Y789.012 Z-5.5", ""}, 32));
-    EXPECT_EQ(rows[4], ColumnRow({" F2000", ""}, 32));
+    EXPECT_EQ(rows[3], ColumnRow({"N100 G01 X123.456 Y789.012", ""}, 32));
+    EXPECT_EQ(rows[4], ColumnRow({" Z-5.5 F2000", ""}, 32));
     EXPECT_EQ(rows[5], ColumnRow({"N10G01X100.5Y200.25Z5F300", ""}, 32));
     // Without a machine, three columns of 20: the block splits before Z.
     rows = SplitLines(shop.Print(lines, 1, 2, 0));
@@ -240,6 +241,36 @@ TEST(PrintLayoutTest, LinesWithoutBlanksOrCapitalsAfterTheFirstTwoAreCutAtTheCel
     EXPECT_EQ(rows[4], ColumnRow({" 7890123456789", "", ""}, 20));
     EXPECT_EQ(rows[5], ColumnRow({"G012345678901234567", "", ""}, 20));
     EXPECT_EQ(rows[6], ColumnRow({" 89012345", "", ""}, 20));
+}
+
+// The edges of the break rule, in cells of 20 characters.
+TEST(PrintLayoutTest, CellWidthEdges) {
+    auto wrap = [](std::string text, bool continuation = false) {
+        PageCells page;
+        page.width = 20;
+        page.capacity = 10;
+        WrapIntoCells(text, page, continuation);
+        EXPECT_TRUE(text.empty());
+        return page.cells;
+    };
+    using Cells = std::vector<std::string>;
+    // A line exactly as wide as the cell fits whole; one more character does not.
+    EXPECT_EQ(wrap("N1234567890123456789"), Cells{"N1234567890123456789"});
+    EXPECT_EQ(wrap("*123456789012345678*"), Cells{"*123456789012345678*"});  // a star line that fits
+    EXPECT_EQ(wrap("N12345678901234567890"), (Cells{"N123456789012345678", " 90"}));
+    // The last blank at or before the width breaks, not the one just past it.
+    EXPECT_EQ(wrap("N10 G01 X100 Y200 Z5 F300"), (Cells{"N10 G01 X100 Y200", " Z5 F300"}));
+    // When the only blank in reach stands just past the width, the word before it fills the
+    // cell exactly.
+    EXPECT_EQ(wrap("N1234567890123456789 F300"), (Cells{"N1234567890123456789", " F300"}));
+    // The lowest break: a blank at the second place leaves one character in the cell; the
+    // continuation's own leading blank is never a break.
+    EXPECT_EQ(wrap("N 1234567890123456789 X"), (Cells{"N", " 1234567890123456789", " X"}));
+    EXPECT_EQ(wrap(" 12345678901234567890", true), (Cells{" 123456789012345678", " 90"}));
+    // A continuation longer than a cell goes on over as many cells as it needs, each
+    // beginning with a blank.
+    EXPECT_EQ(wrap("N10 X1234567890123456789012345678901234567890"),
+              (Cells{"N10", " X12345678901234567", " 890123456789012345", " 67890"}));
 }
 
 TEST(PrintLayoutTest, StarLinesOnTopOfPageOneTakeARowOfEveryColumn) {

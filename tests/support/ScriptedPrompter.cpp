@@ -10,6 +10,11 @@ void ScriptedPrompter::Error(const std::string& caption, const std::string& text
     if (onShow) onShow(shown.back());
 }
 
+void ScriptedPrompter::Warning(const std::string& caption, const std::string& text) {
+    shown.push_back({"warning", caption, text, Buttons::Ok, Answer::Ok});
+    if (onShow) onShow(shown.back());
+}
+
 Answer ScriptedPrompter::Question(const std::string& caption, const std::string& text,
                                   Buttons buttons, Answer defaultAnswer) {
     shown.push_back({"question", caption, text, buttons, defaultAnswer});

@@ -13,7 +13,7 @@ public:
     ScriptedPrompter() { SetPrompter(this); }
     ~ScriptedPrompter() override { SetPrompter(nullptr); }
     struct Shown {
-        std::string kind;  // "message", "error", "question", "open", "save", "print"
+        std::string kind;  // "message", "error", "warning", "question", "open", "save", "print"
         std::string caption;
         std::string text;
         Buttons buttons = Buttons::Ok;
@@ -28,6 +28,7 @@ public:
 
     void Message(const std::string& caption, const std::string& text) override;
     void Error(const std::string& caption, const std::string& text) override;
+    void Warning(const std::string& caption, const std::string& text) override;
     Answer Question(const std::string& caption, const std::string& text, Buttons buttons,
                     Answer defaultAnswer) override;
     bool OpenFile(const FileDialogRequest& request, std::string& chosen) override;

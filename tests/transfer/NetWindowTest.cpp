@@ -141,6 +141,7 @@ TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     form->Actions().MaskinBoks->setCurrentIndex(-1);
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "warning");  // the exclamation icon
     EXPECT_EQ(prompter.shown[0].caption, kTcpTransferCaption);
     EXPECT_EQ(prompter.shown[0].text, kTcpSelectMachineText);
 
@@ -150,6 +151,7 @@ TEST_F(NetWindow, TcpChecksInOrderBeforeAnythingIsSent) {
     prompter.shown.clear();
     form->TCPoverfoeringClick();
     ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].kind, "warning");
     EXPECT_EQ(prompter.shown[0].caption, kTcpSendFileCaption);
     EXPECT_EQ(prompter.shown[0].text, kTcpSaveFirstText);
 
@@ -243,9 +245,9 @@ TEST_F(NetWindow, TcpControlByteInThePathRefused) {
     auto form = Window("O1.NC\r\nSend;FRES;C:\\ANNET.NC");
     prompter.answers = {Answer::Yes};
     form->TCPoverfoeringClick();
-    auto shown = Messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, kTcpControlByteText);
+    std::vector<std::string> warnings = prompter.Texts("warning");  // the exclamation icon
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], kTcpControlByteText);
     EXPECT_EQ(server.connections(), 0);
 }
 

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "widgets/Prompter.h"
+#include "windows/print/PrinterStream.h"
 
 namespace {
 // The paint box: the form draws on it.
@@ -209,8 +210,9 @@ void TRoteringForm::UtskriftClick() {
         setPalette(saved);
         setAutoFillBackground(savedFill);
 
+        // The printer "Skriver" chose for the program's prints, as every print of the editor.
         QPrinter printer(QPrinter::HighResolution);
-        printer.setDocName(Q(kRoteringCaption));
+        ConfigureDriverPrinter(printer, kRoteringCaption, 1);
         if (printerSetup) printerSetup(printer);
         QPainter painter;
         if (painter.begin(&printer)) {

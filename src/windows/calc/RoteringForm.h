@@ -34,8 +34,8 @@ public:
     int CentreY = 0;
     bool Calculated = false;
 
-    // Runs on the printer before the page is printed (tests send it to a PDF file); without
-    // it the system's default printer is used.
+    // Runs on the printer before the page is printed, after it is set up for the printer of
+    // the program's prints (tests send it to a PDF file).
     std::function<void(QPrinter&)> printerSetup;
 
     // The sketch's geometry for the current paint-box size and fields.

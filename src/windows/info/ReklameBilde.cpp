@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "widgets/Prompter.h"
+#include "windows/print/PrinterStream.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
 #include "document/RichText.h"
@@ -153,13 +154,9 @@ bool TReklameBilde::FormShow() {
 }
 
 void TReklameBilde::UtskriftClick() {
-    PrintRequest request;
-    if (!GetPrompter().Print(request)) return;
+    // At once, without a dialog, on the printer "Skriver" chose for the program's prints.
     QPrinter printer(QPrinter::HighResolution);
-    if (!request.printerName.empty()) printer.setPrinterName(FromCp1252(request.printerName));
-    printer.setCopyCount(request.copies < 1 ? 1 : request.copies);
-    printer.setDocName(Q(kReklamePrintTitle));
-    if (printerSetup) printerSetup(printer);
+    ConfigureDriverPrinter(printer, kReklamePrintTitle, 1);
     RichEdit1->document()->print(&printer);
 }
 

@@ -42,9 +42,6 @@ public:
     QPushButton* Utskrift = nullptr;
     QPushButton* OK = nullptr;
 
-    // Last touches on the printer after the print dialog (tests print to a PDF file).
-    std::function<void(QPrinter&)> printerSetup;
-
 protected:
     void showEvent(QShowEvent* event) override;
 };

@@ -12,7 +12,7 @@
 TcpTransferUi PrompterTcpUi(std::function<void()> clearModified) {
     TcpTransferUi ui;
     ui.warn = [](const std::string& caption, const std::string& text) {
-        GetPrompter().Message(caption, text);
+        GetPrompter().Warning(caption, text);
     };
     ui.confirm = [](const std::string& caption, const std::string& text) {
         return GetPrompter().Question(caption, text, Buttons::YesNo, Answer::No) == Answer::Yes;
