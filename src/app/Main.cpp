@@ -38,6 +38,7 @@
 namespace {
 int RunProgram(int argc, char** argv) {
     GuardedApplication app(argc, argv);
+    app.setDesktopFileName(QStringLiteral("no.vako.SkarvEditor"));  // the installed menu entry
     static QtKeyStore store;
     SetKeyStore(&store);
 

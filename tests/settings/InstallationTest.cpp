@@ -105,6 +105,7 @@ TEST_F(InstalledFixture, WithoutAShopIniTheDemoShopIsCopiedAndUsed) {
     // where the help file is installed.
     EXPECT_EQ(IniFileName(), NativeToDncPath(copy + "/Vako.ini"));
     EXPECT_EQ(ReadIniText("Maskin1", "Navn", ""), "Dreiebenk DB-1");
+    EXPECT_EQ(ReadIniText("Maskin5", "Navn", ""), "Plasmaskjærer");  // Windows-1252, as the system reads it
     EXPECT_EQ(ResolvePath(ReadIniString("Maskin1", "Katalog", "")), copy + "/Dreiebenk/");
     EXPECT_TRUE(FileExists(ReadIniString("Maskin2", "Katalog", "") + "LOKK.H"));
     EXPECT_TRUE(FileExists(ProgramDirectory() + "Hjelp\\VakoEdit.Hlp")) << ProgramDirectory();
