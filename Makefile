@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build setup configure bench fuzz check-sanitize clean
+.PHONY: run test build setup configure bench fuzz check-sanitize clean deb
 
 setup:
 	@bash scripts/setup.sh
@@ -38,3 +38,7 @@ check-sanitize: setup
 
 clean:
 	rm -rf $(BUILD)
+
+# The Debian package, in the build folder (skarv-editor_VERSION_ARCH.deb).
+deb: build
+	cd $(BUILD) && cpack -G DEB

@@ -11,6 +11,8 @@ PKGS=(cmake ninja-build g++ ccache make
 PKGS+=(libdtl-dev)
 # The Telnet library of the RFC 2217 ports, and a device server for their tests.
 PKGS+=(libtelnet-dev ser2net)
+# The Debian package and its checks: the desktop entry, the file types, the AppStream data.
+PKGS+=(dpkg-dev file lintian man-db desktop-file-utils appstream shared-mime-info libglib2.0-bin)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -31,12 +31,14 @@
 #include "widgets/GuardedApplication.h"
 #include "widgets/Prompter.h"
 #include "platform/QtKeyStore.h"
+#include "settings/Installation.h"
 #include "settings/Settings.h"
 #include "settings/TextUtil.h"
 
 namespace {
 int RunProgram(int argc, char** argv) {
     GuardedApplication app(argc, argv);
+    app.setDesktopFileName(QStringLiteral("no.vako.SkarvEditor"));  // the installed menu entry
     static QtKeyStore store;
     SetKeyStore(&store);
 
@@ -44,6 +46,7 @@ int RunProgram(int argc, char** argv) {
     LocateOptions options;
     options.programDirectory = RunningProgramDirectory();
     options.arguments = arguments;
+    UseInstalledLayout(options);
     LocateIniFile(options);
     InitTextDebug();
     InstallPrompterMessageSink();

@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "platform/QtKeyStore.h"
 #include "settings/InputFile.h"
+#include "settings/Installation.h"
 #include "settings/MessageSink.h"
 #include "settings/PathResolve.h"
 #include "settings/Settings.h"
@@ -26,6 +27,7 @@ std::map<std::string, Command>& Commands() {
 std::string UsageText() {
     std::string u = "Bruk: skarv [--ini FIL] [--machine N] KOMMANDO ...\n";
     for (auto& [name, c] : Commands()) u += "  skarv " + c.usage + "\n";
+    u += "  skarv --help | --version\n";
     return u;
 }
 }  // namespace
@@ -136,6 +138,9 @@ int main(int argc, char** argv) {
         } else if (a == "-h" || a == "--help") {
             std::fputs(Cp1252ToUtf8(UsageText()).c_str(), stdout);
             return 0;
+        } else if (a == "--version") {
+            std::printf("skarv (Skarv-Editor) %s\n", SKARV_VERSION);
+            return 0;
         } else {
             break;
         }
@@ -153,6 +158,7 @@ int main(int argc, char** argv) {
     SetKeyStore(&store);
     LocateOptions opt;
     opt.programDirectory = RunningProgramDirectory();
+    UseInstalledLayout(opt);
     if (!ctx.iniFile.empty()) {
         char buf[4096];
         std::string p = ctx.iniFile;

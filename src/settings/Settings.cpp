@@ -195,11 +195,20 @@ void LocateIniFile(const LocateOptions& opt) {
     // 5.
     if (!FileExists(ini) && FileExists(progDir + "Vako.ini")) ini = progDir + "Vako.ini";
     // 6. A first argument naming an existing .ini file overrides all of it.
+    bool given = !opt.explicitIni.empty();
     if (!opt.arguments.empty()) {
         const std::string& a = opt.arguments[0];
-        if (EndsWithNoCase1252(a, ".ini") && FileExists(a)) ini = a;
+        if (EndsWithNoCase1252(a, ".ini") && FileExists(a)) {
+            ini = a;
+            given = true;
+        }
     }
     if (!opt.explicitIni.empty()) ini = opt.explicitIni;
+    // An installed program whose shop names no ini file: the user's copy of the demo shop.
+    if (!given && opt.fallbackIni && !FileExists(ini)) {
+        std::string fallback = opt.fallbackIni();
+        if (!fallback.empty()) ini = fallback;
+    }
     g_iniFileName = ini;
     // 7.-9.
     if (dir.empty()) dir = progDir;

@@ -3,6 +3,7 @@
 // the moment a setting is needed, and the per-user values.
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct LocateOptions {
     std::string programDirectory;           // directory of the running program, DNC form, ends "\"
     std::vector<std::string> arguments;     // command-line arguments after the program
     std::string explicitIni;                // the skarv command's --ini: overrides steps 1-6
+    // An installed program's last resort when the settings name no ini file that exists and
+    // no argument names one: the ini file it gives (DNC form), unless empty.
+    std::function<std::string()> fallbackIni;
 };
 void LocateIniFile(const LocateOptions& options);
 // Directory of the running program in DNC form, from /proc/self/exe.
