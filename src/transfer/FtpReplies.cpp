@@ -12,29 +12,10 @@ bool ReplyCode(std::string_view line, int& code) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
-void FtpReplyReader::Feed(std::string_view bytes) {
-    if (skipping_) {
-        // The rest of a line longer than a reply may be: dropped up to its end.
-        size_t lf = bytes.find('\n');
-        if (lf == std::string_view::npos) return;
-        skipping_ = false;
-        bytes.remove_prefix(lf);
-    }
-    buffer_.append(bytes);
-    // The line without its end yet is held at most one byte longer than a reply: its
-    // beginning, with the code, is what counts, and the byte past the cut tells whether a CR
-    // there ends the line. So the replies do not depend on how the bytes came in pieces.
-    size_t lf = buffer_.rfind('\n');
-    size_t tail = lf == std::string::npos ? 0 : lf + 1;
-    if (buffer_.size() - tail > max_ + 1) {
-        buffer_.resize(tail + max_ + 1);
-        skipping_ = true;
-    }
-}
+void FtpReplyReader::Feed(std::string_view bytes) { lines_.Feed(bytes); }
 
 void FtpReplyReader::TakeLine(std::string_view line, bool& complete) {
     complete = false;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     int c = 0;
     bool coded = ReplyCode(line, c);
     if (!started_) {
@@ -53,16 +34,9 @@ void FtpReplyReader::TakeLine(std::string_view line, bool& complete) {
 }
 
 bool FtpReplyReader::Next(int& code, std::string& text) {
-    size_t pos = 0;
     bool complete = false;
-    for (;;) {
-        size_t lf = buffer_.find('\n', pos);
-        if (lf == std::string::npos) break;
-        TakeLine(std::string_view(buffer_).substr(pos, lf - pos), complete);
-        pos = lf + 1;
-        if (complete) break;
-    }
-    buffer_.erase(0, pos);
+    std::string line;
+    while (!complete && lines_.Next(line)) TakeLine(line, complete);
     if (!complete) return false;
     code = first_;
     text = std::move(text_);
@@ -73,8 +47,8 @@ bool FtpReplyReader::Next(int& code, std::string& text) {
 }
 
 void FtpReplyReader::Clear() {
-    buffer_.clear();
-    skipping_ = started_ = multi_ = false;
+    lines_.Clear();
+    started_ = multi_ = false;
     first_ = 0;
     text_.clear();
 }

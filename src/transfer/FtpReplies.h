@@ -6,12 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/LineClient.h"
+
 // A reply longer than this is cut; the rest of it is read and dropped.
 inline constexpr size_t kMaxFtpReply = 64 * 1024;
 
 class FtpReplyReader {
 public:
-    explicit FtpReplyReader(size_t maxReply = kMaxFtpReply) : max_(maxReply) {}
+    explicit FtpReplyReader(size_t maxReply = kMaxFtpReply) : max_(maxReply), lines_(maxReply) {}
 
     // Bytes as they came from the server.
     void Feed(std::string_view bytes);
@@ -20,7 +22,7 @@ public:
     // complete; what has come of one is kept for the next call.
     bool Next(int& code, std::string& text);
     // Bytes have come that no reply has taken yet.
-    bool HasBytes() const { return !buffer_.empty() || started_; }
+    bool HasBytes() const { return !lines_.Empty() || started_; }
     // Everything received is forgotten (the session is closed).
     void Clear();
 
@@ -28,8 +30,7 @@ private:
     void TakeLine(std::string_view line, bool& complete);
 
     size_t max_;
-    std::string buffer_;     // received, not yet read as a line
-    bool skipping_ = false;  // the line in buffer_ is full: its bytes up to the LF are dropped
+    LineReader lines_;  // received, not yet read as a reply's line
     // The reply being read.
     bool started_ = false;
     bool multi_ = false;

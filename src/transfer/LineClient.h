@@ -42,6 +42,8 @@ public:
     // What has come of the line that has not ended (cut at maxLine): what a peer that closes
     // or falls silent said last.
     std::string Partial() const;
+    // No byte is held: every line has been read and none has begun.
+    bool Empty() const { return buffer_.empty(); }
     void Clear();
 
 private:
