@@ -129,7 +129,9 @@ TEST_F(DocWindow, UnsavedChangesQuestionForNewOpenReopenAndClose) {
             }
             EXPECT_EQ(ReadFileBytes(dir.File("M1/PROG.NC")),
                       answer == Answer::Yes ? "N105 G00\r\n" : "N10 G00\r\n");
-            if (wentOn && std::string(c.name) != "close") EXPECT_FALSE(form.Text().Modified());
+            if (wentOn && std::string(c.name) != "close") {
+                EXPECT_FALSE(form.Text().Modified());
+            }
         }
     }
 }
