@@ -41,24 +41,23 @@ PtyMachine::~PtyMachine() {
 void PtyMachine::ReadLoop() {
     char buf[65536];
     while (!stop_) {
-        int fd;
+        ssize_t n = -1;
+        bool open = false, ready = false;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            fd = master_;
+            // The line is read under ioMutex_, so CloseMaster never closes it under a read
+            // (its number could be another file's by then).
+            std::lock_guard<std::mutex> io(ioMutex_);
+            open = master_ >= 0;
+            struct pollfd p{master_, POLLIN, 0};
+            ready = open && ::poll(&p, 1, 20) > 0;
+            if (ready) n = ::read(master_, buf, sizeof buf);
         }
-        if (fd < 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            continue;
-        }
-        struct pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        ssize_t n = ::read(fd, buf, sizeof buf);
         if (n > 0) {
             std::lock_guard<std::mutex> lock(mutex_);
             received_.append(buf, static_cast<size_t>(n));
             lastArrival_ = std::chrono::steady_clock::now();
             arrived_.notify_all();
-        } else {
+        } else if (!open || ready) {  // closed, or a hung-up line that poll keeps reporting
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
@@ -106,6 +105,7 @@ void PtyMachine::Send(const std::string& bytes) {
 }
 
 void PtyMachine::CloseMaster() {
+    std::lock_guard<std::mutex> io(ioMutex_);
     std::lock_guard<std::mutex> lock(mutex_);
     if (master_ >= 0) ::close(master_);
     master_ = -1;

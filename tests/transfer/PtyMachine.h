@@ -45,6 +45,7 @@ private:
     std::string initialSettings_;  // the line's settings as the machine left them
     std::string slave_;
     std::string link_;
+    std::mutex ioMutex_;  // held over a read of the line and while it is closed
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::string received_;
