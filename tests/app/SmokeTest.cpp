@@ -35,9 +35,9 @@ TEST(Smoke, DemoWindowUnderXvfb) {
       echo "done"
     )";
     std::string out, err;
-    int rc = RunProgram({"/usr/bin/env", "BIN=" + BinDir() + "/VakoEdit", "OUT=" + build,
-                         "QT_QPA_PLATFORM=xcb", "/usr/bin/xvfb-run", "-a", "-s",
-                         "-screen 0 1024x768x24", "/bin/bash", "-c", script},
+    int rc = RunProgram(UnderXvfb("1024x768x24",
+                                  {"BIN=" + BinDir() + "/VakoEdit", "OUT=" + build, "QT_QPA_PLATFORM=xcb"},
+                                  {"/bin/bash", "-c", script}),
                         &out, &err);
     EXPECT_EQ(rc, 0) << err;
     EXPECT_NE(out.find("xwininfo: Window id:"), std::string::npos) << out << err;
@@ -78,12 +78,13 @@ TEST(Smoke, F9ShowsTheToolpathUnderXvfb) {
       echo "done"
     )";
     std::string out, err;
-    int rc = RunProgram({"/usr/bin/env", "BIN=" + BinDir() + "/VakoEdit", "OUT=" + build,
-                         "CFG=" + config.path(),
-                         "PROG=" + std::string(SKARV_SOURCE_DIR) + "/examples/shop/Fres/LOMME.NC",
-                         "QT_QPA_PLATFORM=xcb", "/usr/bin/xvfb-run", "-a", "-s",
-                         "-screen 0 1280x800x24", "/bin/bash", "-c", script},
-                        &out, &err);
+    int rc = RunProgram(
+        UnderXvfb("1280x800x24",
+                  {"BIN=" + BinDir() + "/VakoEdit", "OUT=" + build, "CFG=" + config.path(),
+                   "PROG=" + std::string(SKARV_SOURCE_DIR) + "/examples/shop/Fres/LOMME.NC",
+                   "QT_QPA_PLATFORM=xcb"},
+                  {"/bin/bash", "-c", script}),
+        &out, &err);
     EXPECT_EQ(rc, 0) << err;
     EXPECT_NE(out.find("Verktoybane=1"), std::string::npos) << out << err;
     EXPECT_EQ(::access((build + "/screenshot-toolpath.png").c_str(), R_OK), 0);

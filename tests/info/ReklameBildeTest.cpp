@@ -241,9 +241,8 @@ TEST(Screens, UnderXvfb) {
     std::filesystem::remove(build + "/reklame.png", ec);
     std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     std::string out, err;
-    int rc = RunProgram({"/usr/bin/env", "QT_QPA_PLATFORM=xcb", "/usr/bin/xvfb-run", "-a", "-s",
-                         "-screen 0 1024x768x24", self,
-                         "--gtest_filter=Screens.CatalogueAndInformationWindowOfTheDemoShop"},
+    int rc = RunProgram(UnderXvfb("1024x768x24", {"QT_QPA_PLATFORM=xcb"},
+                                  {self, "--gtest_filter=Screens.CatalogueAndInformationWindowOfTheDemoShop"}),
                         &out, &err);
     EXPECT_EQ(rc, 0) << out << err;
     EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out << err;

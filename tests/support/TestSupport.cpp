@@ -132,3 +132,13 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out, std::stri
 
 std::string SharedDir() { return SKARV_SHARED_DIR; }
 std::string BinDir() { return SKARV_BIN_DIR; }
+
+std::vector<std::string> UnderXvfb(const std::string& screen, const std::vector<std::string>& env,
+                                   const std::vector<std::string>& command) {
+    std::vector<std::string> argv{"/usr/bin/env"};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.insert(argv.end(), {"/usr/bin/xvfb-run", "-a", "-n", std::to_string(100 + ::getpid() % 800),
+                             "-s", "-screen 0 " + screen + " -noreset"});
+    argv.insert(argv.end(), command.begin(), command.end());
+    return argv;
+}

@@ -71,6 +71,12 @@ private:
 };
 
 // Runs a program, returns its exit status; stdout and stderr are captured.
+// The command with the environment under xvfb-run, on a display server of its own: the search
+// for a free display number starts at a number of this process's own, so tests started side by
+// side do not pick the same one, and the server does not reset when its last client goes.
+std::vector<std::string> UnderXvfb(const std::string& screen, const std::vector<std::string>& env,
+                                   const std::vector<std::string>& command);
+
 int RunProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
                const std::string& input = std::string());
 
