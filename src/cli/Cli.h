@@ -37,6 +37,10 @@ bool ReadAllBytes(const std::string& name, std::string& bytes, InputFault* fault
 bool LoadInput(const std::string& name, std::string& bytes);
 // Writes bytes to a file safely (temporary file, then rename) or to standard output for "-".
 bool WriteAllBytes(const std::string& name, const std::string& bytes);
+// WriteAllBytes; on failure "Feil med lagring av " + target under "Lagre fil" is shown.
+bool SaveOutput(const std::string& target, const std::string& bytes);
+// The value after the option at args[i], with i moved onto it; false when the option is last.
+bool OptionValue(const std::vector<std::string>& args, size_t& i, std::string& value);
 // Parses a whole decimal number; false on anything else.
 bool ParseCliInt(const std::string& s, int& value);
 

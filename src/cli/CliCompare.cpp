@@ -14,9 +14,6 @@
 #include "settings/Settings.h"
 
 namespace {
-inline constexpr const char* kSaveCaption = "Lagre fil";
-inline constexpr const char* kSaveError = "Feil med lagring av ";
-
 int Diff(CliContext& ctx) {
     std::vector<std::string> files;
     CompareOptions options;
@@ -66,11 +63,7 @@ int Transform(CliContext& ctx) {
     const auto& a = ctx.args;
     for (size_t i = 0; i < a.size(); ++i) {
         const std::string& s = a[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= a.size()) return false;
-            into = a[++i];
-            return true;
-        };
+        auto value = [&](std::string& into) { return OptionValue(a, i, into); };
         std::string v;
         std::vector<double> n;
         if (s == "--move" || s == "--rotate" || s == "--scale") {
@@ -135,12 +128,7 @@ int Transform(CliContext& ctx) {
         ShowMessageBox(kTransformCaption, result.message);
         return 1;
     }
-    const std::string& target = out.empty() ? file : out;
-    if (!WriteAllBytes(target, ApplyTransform(bytes, result))) {
-        ShowMessageBox(kSaveCaption, kSaveError + target);
-        return 1;
-    }
-    return 0;
+    return SaveOutput(out.empty() ? file : out, ApplyTransform(bytes, result)) ? 0 : 1;
 }
 }  // namespace
 

@@ -69,6 +69,18 @@ bool LoadInput(const std::string& name, std::string& bytes) {
     return false;
 }
 
+bool SaveOutput(const std::string& target, const std::string& bytes) {
+    if (WriteAllBytes(target, bytes)) return true;
+    ShowMessageBox("Lagre fil", "Feil med lagring av " + target);
+    return false;
+}
+
+bool OptionValue(const std::vector<std::string>& args, size_t& i, std::string& value) {
+    if (i + 1 >= args.size()) return false;
+    value = args[++i];
+    return true;
+}
+
 bool WriteAllBytes(const std::string& name, const std::string& bytes) {
     if (name == "-") {
         return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&

@@ -43,12 +43,12 @@ int Plot(CliContext& ctx) {
     for (size_t i = 0; i < a.size(); ++i) {
         const std::string& s = a[i];
         if (s == "--view") {
-            if (i + 1 >= a.size()) return UsageError("--view mangler verdi");
-            if (!ParseView(a[++i], view)) return UsageError("ukjent visning: " + a[i]);
+            std::string name;
+            if (!OptionValue(a, i, name)) return UsageError("--view mangler verdi");
+            if (!ParseView(name, view)) return UsageError("ukjent visning: " + name);
             viewGiven = true;
         } else if (s == "-o") {
-            if (i + 1 >= a.size()) return UsageError("-o mangler verdi");
-            svg = a[++i];
+            if (!OptionValue(a, i, svg)) return UsageError("-o mangler verdi");
         } else if (s == "--moves") {
             moves = true;
         } else if (s == "--stats") {

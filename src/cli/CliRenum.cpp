@@ -14,8 +14,6 @@
 
 namespace {
 inline constexpr const char* kLoadCaption = kLoadFailCaption;
-inline constexpr const char* kSaveCaption = "Lagre fil";
-inline constexpr const char* kSaveError = "Feil med lagring av ";
 
 struct FileArgs {
     std::string file;
@@ -35,12 +33,7 @@ bool Load(const std::string& file, std::string& bytes) {
 
 // The lines stream from the file's bytes into the new text; only the changed ones are new.
 int Save(const FileArgs& f, StreamedLines& lines) {
-    const std::string& target = f.out.empty() ? f.file : f.out;
-    if (!WriteAllBytes(target, lines.Finish())) {
-        ShowMessageBox(kSaveCaption, kSaveError + target);
-        return 1;
-    }
-    return 0;
+    return SaveOutput(f.out.empty() ? f.file : f.out, lines.Finish()) ? 0 : 1;
 }
 
 std::string Section(const CliContext& ctx) { return MachineSection(ctx.machine - 1); }
@@ -55,11 +48,7 @@ int Renum(CliContext& ctx) {
     const auto& a = ctx.args;
     for (size_t i = 0; i < a.size(); ++i) {
         const std::string& s = a[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= a.size()) return false;
-            into = a[++i];
-            return true;
-        };
+        auto value = [&](std::string& into) { return OptionValue(a, i, into); };
         if (s == "--start") {
             if (!value(start)) return UsageError("--start mangler verdi");
         } else if (s == "--step") {
@@ -101,11 +90,10 @@ bool ParseFileArgs(const CliContext& ctx, const char* name, FileArgs& f, int& rc
     const auto& a = ctx.args;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i] == "-o") {
-            if (i + 1 >= a.size()) {
+            if (!OptionValue(a, i, f.out)) {
                 rc = UsageError("-o mangler verdi");
                 return false;
             }
-            f.out = a[++i];
         } else if (f.file.empty() && (a[i] == "-" || a[i].empty() || a[i][0] != '-')) {
             f.file = a[i];
         } else {
