@@ -16,3 +16,9 @@ std::unique_ptr<PlotModel> BuildPlotModel(std::string_view text, const PlotSetti
     model->index.Build(model->path);
     return model;
 }
+
+PlotBox PlotModel::DrawnBox() const {
+    PlotBox box = figures.allBox;
+    if (!path.stock.empty) box.Add(path.stock);
+    return box;
+}

@@ -24,6 +24,8 @@ struct PlotModel {
     size_t MovesUpToLine(uint32_t line) const { return index.MovesUpToLine(line); }
     // Where the tool stands after a line's last move; false when the line makes none.
     bool ToolAfterLine(uint32_t line, PlotPoint& at) const;
+    // What the view fits: all the moves and the stock box.
+    PlotBox DrawnBox() const;
 };
 
 // Reads the program and builds the figures and the index. The figures and index are left

@@ -596,6 +596,19 @@ void Pan(Projection& p, double dx, double dy) {
     p.ty += dy;
 }
 
+Projection TurnedAbout(const Projection& p, double yawDegrees, double pitchDegrees,
+                       const PlotPoint& fixed) {
+    double sx, sy;
+    p.Apply(fixed, sx, sy);
+    Projection turned = ViewProjection(PlotView::Orbit, false, yawDegrees, pitchDegrees);
+    turned.scale = p.scale;
+    double x0, y0;
+    turned.Apply(fixed, x0, y0);
+    turned.tx = sx - x0;
+    turned.ty = sy - y0;
+    return turned;
+}
+
 void PathDetail::Clear() {
     for (int s = 0; s < kPathStyles; ++s) {
         points[s].clear();

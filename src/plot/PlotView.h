@@ -48,6 +48,10 @@ void FitProjection(Projection& p, const PlotBox& box, double width, double heigh
 // Zooms by factor keeping the program point under (sx, sy) where it is.
 void ZoomAbout(Projection& p, double factor, double sx, double sy);
 void Pan(Projection& p, double dx, double dy);
+// The 3D view turned to yaw and pitch at p's scale, with the program point fixed kept where p
+// shows it on the screen.
+Projection TurnedAbout(const Projection& p, double yawDegrees, double pitchDegrees,
+                       const PlotPoint& fixed);
 // The extent of a box on the screen.
 void ProjectBox(const Projection& p, const PlotBox& box, double& minX, double& minY, double& maxX,
                 double& maxY);

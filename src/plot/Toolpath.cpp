@@ -26,6 +26,11 @@ void PlotBox::Add(const PlotBox& b) {
     Add(b.max);
 }
 
+PlotPoint PlotBox::Centre() const {
+    if (empty) return PlotPoint{};
+    return PlotPoint{(min.x + max.x) / 2, (min.y + max.y) / 2, (min.z + max.z) / 2};
+}
+
 std::string NoteLine(const PlotNote& note) {
     return "Linje " + std::to_string(note.line) + ": " + note.text;
 }

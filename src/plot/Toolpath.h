@@ -42,6 +42,7 @@ struct PlotBox {
     bool empty = true;
     void Add(const PlotPoint& p);
     void Add(const PlotBox& b);
+    PlotPoint Centre() const;  // the origin for an empty box
 };
 
 // A note on a line the interpreter could not draw as written; shown as "Linje N: text".

@@ -22,12 +22,6 @@ ScreenPoint At(const Projection& p, PlotPoint q) {
     return s;
 }
 
-size_t AllPoints(const PathDetail& d) {
-    size_t n = 0;
-    for (int s = 0; s < kPathStyles; ++s) n += d.PointCount(s);
-    return n;
-}
-
 Projection Scaled(PlotView view, double scale) {
     Projection p = ViewProjection(view, false);
     p.scale = scale;
@@ -77,6 +71,13 @@ TEST(PlotView, FitCentresTheBoxAndZoomKeepsThePointUnderTheMouse) {
     EXPECT_NEAR(after.y, before.y, 1e-9);
     Pan(p, 5, -7);
     EXPECT_NEAR(At(p, q).x, before.x + 5, 1e-9);
+    // Turning the 3D view keeps the box's middle where it was on the screen, at the same scale.
+    const ScreenPoint middle = At(p, box.Centre());
+    Projection turned = TurnedAbout(p, 30, -45, box.Centre());
+    EXPECT_NEAR(At(turned, box.Centre()).x, middle.x, 1e-9);
+    EXPECT_NEAR(At(turned, box.Centre()).y, middle.y, 1e-9);
+    EXPECT_EQ(turned.scale, p.scale);
+    EXPECT_NE(At(turned, {30, 20, 5}).x, At(p, {30, 20, 5}).x);
 }
 
 TEST(PlotView, MovesWithinAPixelMergeAndAStyleChangeThereDoesNotBreakTheLine) {

@@ -47,17 +47,6 @@ void DrawDetail(QPainter& painter, const PathDetail& d, const QPen* pens,
     }
 }
 
-PlotBox ModelBox(const PlotModel& m) {
-    PlotBox box = m.figures.allBox;
-    if (!m.path.stock.empty) box.Add(m.path.stock);
-    return box;
-}
-
-PlotPoint BoxCentre(const PlotBox& b) {
-    if (b.empty) return PlotPoint{};
-    return PlotPoint{(b.min.x + b.max.x) / 2, (b.min.y + b.max.y) / 2, (b.min.z + b.max.z) / 2};
-}
-
 bool SameView(const Projection& a, const Projection& b) {
     for (int k = 0; k < 3; ++k)
         if (a.right[k] != b.right[k] || a.down[k] != b.down[k]) return false;
@@ -180,7 +169,7 @@ void ToolpathCanvas::FitNow() {
     fitPending_ = false;
     const bool lathe = model_ && model_->path.lathe;
     projection_ = ViewProjection(view_, lathe, yaw_, pitch_);
-    PlotBox box = model_ ? ModelBox(*model_) : PlotBox();
+    PlotBox box = model_ ? model_->DrawnBox() : PlotBox();
     if (!box.empty) {
         FitProjection(projection_, box, width(), height(), kFitMargin);
     } else {
@@ -473,19 +462,10 @@ void ToolpathCanvas::keyPressEvent(QKeyEvent* event) {
 
 void ToolpathCanvas::Turn(double dYaw, double dPitch) {
     // The middle of the program stays where it is on the screen while the view turns.
-    PlotPoint c = model_ ? BoxCentre(ModelBox(*model_)) : PlotPoint{};
-    double sx, sy;
-    projection_.Apply(c, sx, sy);
     yaw_ = std::remainder(yaw_ + dYaw, 360.0);
     pitch_ = std::clamp(pitch_ + dPitch, -180.0, 0.0);
-    Projection p = ViewProjection(PlotView::Orbit, false, yaw_, pitch_);
-    p.scale = projection_.scale;
-    p.tx = p.ty = 0;
-    double x0, y0;
-    p.Apply(c, x0, y0);
-    p.tx = sx - x0;
-    p.ty = sy - y0;
-    projection_ = p;
+    const PlotPoint middle = model_ ? model_->DrawnBox().Centre() : PlotPoint{};
+    projection_ = TurnedAbout(projection_, yaw_, pitch_, middle);
     Invalidate();
     update();
 }
