@@ -230,12 +230,13 @@ std::string GeneratedIso(unsigned seed, bool withArcsOffPlane, bool withPecks) {
                 break;
             case 8:  // a shifted zero point, and the tool's place named anew
                 if (rng() % 2) {
-                    p << "G52 X" << Fixed(rnd(-9, 9)) << " Y" << Fixed(rnd(-9, 9)) << "\r\nN" << (n += 10)
-                      << " G1 X" << Fixed(rnd(-20, 20)) << " Y" << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10)
-                      << " G52 X0 Y0";
+                    p << "G52 X" << Fixed(rnd(-9, 9)) << " Y" << Fixed(rnd(-9, 9)) << "\r\nN" << (n += 10);
+                    p << " G1 X" << Fixed(rnd(-20, 20)) << " Y" << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10);
+                    p << " G52 X0 Y0";
                 } else {
-                    p << "G92 X10. Y10.\r\nN" << (n += 10) << " G1 X" << Fixed(rnd(-20, 20)) << " Y"
-                      << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10) << " G92.1";
+                    p << "G92 X10. Y10.\r\nN" << (n += 10);
+                    p << " G1 X" << Fixed(rnd(-20, 20)) << " Y" << Fixed(rnd(-20, 20)) << "\r\nN" << (n += 10);
+                    p << " G92.1";
                 }
                 p << "\r\nN" << (n += 10) << " G0 X" << Fixed(x = rnd(-30, 30)) << " Y" << Fixed(y = rnd(-30, 30));
                 break;
@@ -363,10 +364,14 @@ TEST(TransformTest, GeneratedWordAddressProgramsKeepTheirToolpath) {
         // The refusals: a turn would tilt the G18 arcs, a scale the peck return.
         TransformRequest rotate = AllModes()[1];
         TransformResult res = TransformProgram(GeneratedIso(seed, true, false), Dialect(PlotDialect::Iso), rotate);
-        if (!res.ok) EXPECT_NE(res.message.find("buen ville ligge i et skrått plan"), std::string::npos);
+        if (!res.ok) {
+            EXPECT_NE(res.message.find("buen ville ligge i et skrått plan"), std::string::npos);
+        }
         TransformRequest scale = AllModes().back();
         res = TransformProgram(GeneratedIso(seed, false, true), Dialect(PlotDialect::Iso), scale);
-        if (!res.ok) EXPECT_NE(res.message.find("hakkesyklus"), std::string::npos) << res.message;
+        if (!res.ok) {
+            EXPECT_NE(res.message.find("hakkesyklus"), std::string::npos) << res.message;
+        }
     }
 }
 
@@ -403,9 +408,14 @@ TEST(TransformTest, DemoProgramsKeepTheirToolpath) {
             // The lathe's roughing cycles can only be moved; its thread cycle is not read.
             bool mayRefuse = std::string(d.file).find("Dreiebenk") == 0 && r.mode != TransformMode::Move;
             mayRefuse = mayRefuse || std::string(d.file) == "Dreiebenk/BOLT.NC";
-            if (!mayRefuse) EXPECT_TRUE(res.ok) << what << ": " << res.message;
-            if (res.ok) EXPECT_FALSE(res.changed.empty()) << what;
-            else EXPECT_EQ(res.message.rfind("Linje ", 0), 0u) << what;
+            if (!mayRefuse) {
+                EXPECT_TRUE(res.ok) << what << ": " << res.message;
+            }
+            if (res.ok) {
+                EXPECT_FALSE(res.changed.empty()) << what;
+            } else {
+                EXPECT_EQ(res.message.rfind("Linje ", 0), 0u) << what;
+            }
         }
     }
 }
@@ -427,7 +437,9 @@ TEST(TransformTest, SharedSamplesAreTransformedOrRefused) {
                                                  lathe ? ArcPlane::ZX : ArcPlane::XY, what);
             if (res.ok) ++transformed;
             else EXPECT_EQ(res.message.rfind("Linje ", 0), 0u) << what << ": " << res.message;
-            if (!res.ok) EXPECT_TRUE(res.changed.empty());
+            if (!res.ok) {
+                EXPECT_TRUE(res.changed.empty());
+            }
         }
     }
     EXPECT_GT(transformed, 0);

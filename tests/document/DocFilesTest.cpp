@@ -210,7 +210,9 @@ TEST(SaveDocumentFaults, FailingStepsLeaveTheFilesAsTheyWere) {
                 EXPECT_EQ(r.error, c.error);
                 EXPECT_EQ(r.reason, c.reason);
                 EXPECT_EQ(ReadFileBytes(dir.File("PROG.NC")), "OLD\r\n");
-                if (olderBackup) EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLDER\r\n");
+                if (olderBackup) {
+                    EXPECT_EQ(ReadFileBytes(dir.File("PROG.Bak")), "OLDER\r\n");
+                }
                 EXPECT_EQ(Names(dir.path()), before);
                 EXPECT_EQ(SaveFailureText(f, r), "Feil med lagring av " + f + "\r" + c.reason +
                                                      " Filen på disken er ikke endret.");

@@ -136,9 +136,11 @@ TEST_F(SmallCommands, HelpOpensTheShopsHelpFileAndCoversEveryCommand) {
             if (a->isSeparator()) continue;
             EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
         }
-    for (QAction* a : form.Actions().Panel1->actions())
-        if (!a->isSeparator() && !a->text().isEmpty())
+    for (QAction* a : form.Actions().Panel1->actions()) {
+        if (!a->isSeparator() && !a->text().isEmpty()) {
             EXPECT_NE(upper.find(lower(Plain(a->text()))), std::string::npos) << Plain(a->text());
+        }
+    }
     for (const char* key : {"Katalog", "UtKatalog", "MaskOpen", "StoreBokstaver", "VakoIP", "BlokkTegn"})
         EXPECT_NE(text.find(key), std::string::npos) << key;
 

@@ -110,7 +110,9 @@ TEST(Colour, WholeRealProgramsAgreeWithTheLineForm) {
                 for (size_t k = r.start; k < r.start + r.length; ++k) want[k - i] = r.cls;
                 comments += r.cls == C::Comment;
                 letters += r.cls == C::Address;
-                if (r.cls == C::Comment) EXPECT_TRUE(text[r.start] == '(' || text[r.start] == ';');
+                if (r.cls == C::Comment) {
+                    EXPECT_TRUE(text[r.start] == '(' || text[r.start] == ';');
+                }
             }
             for (size_t k = 0; k < line.size(); ++k)
                 ASSERT_EQ(st[i + k], static_cast<uint8_t>(want[k])) << e.path() << " at " << i + k;
