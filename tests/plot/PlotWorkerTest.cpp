@@ -15,6 +15,11 @@
 namespace {
 using namespace std::chrono_literals;
 
+// Waits up to 5 s for the worker to have nothing left to do.
+void WaitIdle(const PlotWorker& worker) {
+    for (int k = 0; k < 5000 && worker.Busy(); ++k) std::this_thread::sleep_for(1ms);
+}
+
 // What the done function was given, and a wait for it.
 struct Results {
     std::mutex mutex;
@@ -99,7 +104,7 @@ TEST(PlotWorker, ARequestComesBackWithItsGeneration) {
     EXPECT_EQ(results.generations[1], 2u);
     EXPECT_EQ(results.firstMove[1], "2\tG0\t5.0000\t5.0000\t0.0000");
     // Once it has come back, the worker is idle.
-    for (int k = 0; k < 2000 && worker.Busy(); ++k) std::this_thread::sleep_for(1ms);
+    WaitIdle(worker);
     EXPECT_FALSE(worker.Busy());
 }
 
@@ -116,7 +121,7 @@ TEST(PlotWorker, AnOvertakenReadingNeverComesBack) {
     EXPECT_TRUE(worker.Busy());
     gate.Open();
     ASSERT_TRUE(results.WaitFor(1));
-    for (int k = 0; k < 2000 && worker.Busy(); ++k) std::this_thread::sleep_for(1ms);
+    WaitIdle(worker);
     // The first was called off before it read a block, the second never started.
     EXPECT_EQ(gate.Arrived(), (std::vector<uint64_t>{1, 3}));
     EXPECT_EQ(results.generations, std::vector<uint64_t>{3});
@@ -131,7 +136,7 @@ TEST(PlotWorker, AnOvertakenReadingNeverComesBack) {
     ASSERT_TRUE(started.WaitArrived(1));
     uint64_t last = worker.Submit(Square(4), Mill());
     ASSERT_TRUE(results.WaitFor(2));
-    for (int k = 0; k < 5000 && worker.Busy(); ++k) std::this_thread::sleep_for(1ms);
+    WaitIdle(worker);
     EXPECT_EQ(results.generations, (std::vector<uint64_t>{3, last}));
     EXPECT_EQ(results.moves[1], 4u);
 }
@@ -147,7 +152,7 @@ TEST(PlotWorker, CancelSilencesItAndTheWorkerStopsAtOnceWhenItGoes) {
         worker.Cancel();
         EXPECT_FALSE(worker.IsLatest(1));
         gate.Open();
-        for (int k = 0; k < 2000 && worker.Busy(); ++k) std::this_thread::sleep_for(1ms);
+        WaitIdle(worker);
         EXPECT_FALSE(worker.Busy());
         EXPECT_EQ(results.Count(), 0u);
 
