@@ -455,6 +455,45 @@ WordMarks ChangedWords(std::string_view left, std::string_view right, const Bloc
     return marks;
 }
 
+SideBySide AlignSideBySide(const std::vector<std::string_view>& left,
+                           const std::vector<std::string_view>& right, const CompareResult& result) {
+    SideBySide out;
+    size_t bytes = 0;
+    for (std::string_view l : left) bytes += l.size() + 2;
+    out.left.reserve(bytes + 64);
+    out.right.reserve(bytes + 64);
+    auto add = [](std::string& pane, std::string_view line) {
+        pane.append(line);
+        pane += "\r\n";
+    };
+    size_t a = 0, b = 0, row = 0;
+    auto common = [&](size_t untilA) {
+        for (; a < untilA && b < right.size(); ++row) {
+            add(out.left, left[a++]);
+            add(out.right, right[b++]);
+        }
+    };
+    for (const DiffHunk& h : result.hunks) {
+        common(h.leftFirst);
+        a = h.leftFirst;
+        b = h.rightFirst;
+        out.hunkRows.push_back(row);
+        const size_t n = std::max(h.leftCount, h.rightCount), changed = h.Changed();
+        for (size_t k = 0; k < n; ++k, ++row) {
+            add(out.left, k < h.leftCount ? left[a + k] : std::string_view());
+            add(out.right, k < h.rightCount ? right[b + k] : std::string_view());
+            const RowKind kind = k < changed ? RowKind::Changed
+                                 : k < h.leftCount ? RowKind::Removed
+                                                   : RowKind::Added;
+            out.rows.push_back({row, kind, a + k, b + k});
+        }
+        a += h.leftCount;
+        b += h.rightCount;
+    }
+    common(left.size());
+    return out;
+}
+
 std::string UnifiedDiff(const std::vector<std::string_view>& left,
                         const std::vector<std::string_view>& right, const CompareResult& result,
                         const std::string& leftName, const std::string& rightName,

@@ -78,6 +78,22 @@ std::string UnifiedDiff(const std::vector<std::string_view>& left,
                         const std::string& leftName, const std::string& rightName,
                         size_t context = 3);
 
+// The two programs side by side as the comparison window shows them: row for row, a line
+// only on one side facing an empty row on the other. Every row ends in CR LF.
+enum class RowKind : uint8_t { Changed, Removed, Added };
+struct SideBySide {
+    std::string left, right;  // the panes' texts
+    struct Row {
+        size_t row;
+        RowKind kind;
+        size_t leftLine, rightLine;  // of a changed row: the lines it pairs
+    };
+    std::vector<Row> rows;         // the rows that differ, in order
+    std::vector<size_t> hunkRows;  // the first row of each difference
+};
+SideBySide AlignSideBySide(const std::vector<std::string_view>& left,
+                           const std::vector<std::string_view>& right, const CompareResult& result);
+
 // The counts as the window shows them: "3 endret, 1 lagt til, 2 fjernet" or "Ingen forskjeller".
 std::string CountsText(const CompareResult& result);
 inline constexpr const char* kNoDifferencesText = "Ingen forskjeller";

@@ -150,6 +150,18 @@ TEST(CompareTest, UnifiedDiffOfLines) {
               "@@ -7,4 +7,3 @@\n N60 Z5\n N70 M05\n-N80 M30\n %\n");
     EXPECT_EQ(CountsText(r), "1 endret, 0 lagt til, 1 fjernet");
     EXPECT_EQ(UnifiedDiff(la, la, CompareLines(la, la, Iso(), CompareOptions()), "A", "A"), "");
+
+    // Side by side: the removed line faces an empty row, the rows after it stay paired.
+    SideBySide s = AlignSideBySide(la, lb, r);
+    EXPECT_EQ(s.left, ta);
+    EXPECT_EQ(s.right, "%\r\nN10 G0 X0\r\nN20 G1 X5 F250\r\nN30 Y5\r\nN40 X0\r\nN50 Y0\r\nN60 Z5\r\n"
+                       "N70 M05\r\n\r\n%\r\n");
+    EXPECT_EQ(s.hunkRows, (std::vector<size_t>{2, 8}));
+    ASSERT_EQ(s.rows.size(), 2u);
+    EXPECT_EQ(s.rows[0].kind, RowKind::Changed);
+    EXPECT_EQ(s.rows[0].rightLine, 2u);
+    EXPECT_EQ(s.rows[1].kind, RowKind::Removed);
+    EXPECT_EQ(s.rows[1].leftLine, 8u);
 }
 
 }  // namespace

@@ -136,74 +136,32 @@ void TCompareForm::Compare() {
 }
 
 void TCompareForm::Fill() {
-    std::string lt, rt;
-    lt.reserve(left_.size() + 64);
-    rt.reserve(rightText.size() + 64);
-    struct Mark {
-        int row;
-        TextControl::LineMark left, right;
-    };
-    std::vector<Mark> marks;
-    std::vector<std::pair<int, size_t>> changedRows;  // row, left line
-    hunkRow_.clear();
-    size_t a = 0, b = 0;
-    int row = 0;
-    auto add = [](std::string& pane, std::string_view line) {
-        pane.append(line);
-        pane += "\r\n";
-    };
-    auto common = [&](size_t untilA) {
-        while (a < untilA && b < rightLines_.size()) {
-            add(lt, leftLines_[a++]);
-            add(rt, rightLines_[b++]);
-            ++row;
-        }
-    };
-    using LM = TextControl::LineMark;
-    for (const DiffHunk& h : result_.hunks) {
-        common(h.leftFirst);
-        a = h.leftFirst;
-        b = h.rightFirst;
-        hunkRow_.push_back(row);
-        size_t n = std::max(h.leftCount, h.rightCount), changed = h.Changed();
-        for (size_t k = 0; k < n; ++k, ++row) {
-            add(lt, k < h.leftCount ? leftLines_[a + k] : std::string_view());
-            add(rt, k < h.rightCount ? rightLines_[b + k] : std::string_view());
-            if (k < changed) {
-                marks.push_back({row, LM::Changed, LM::Changed});
-                changedRows.emplace_back(row, a + k);
-            } else if (k < h.leftCount) {
-                marks.push_back({row, LM::Removed, LM::Filler});
-            } else {
-                marks.push_back({row, LM::Filler, LM::Added});
-            }
-        }
-        a += h.leftCount;
-        b += h.rightCount;
-    }
-    common(leftLines_.size());
+    SideBySide panes = AlignSideBySide(leftLines_, rightLines_, result_);
+    hunkRow_.assign(panes.hunkRows.begin(), panes.hunkRows.end());
     for (TextControl* t : {Venstre, Hoyre}) {
         t->SetReadOnlyText(false);
         t->ClearMarks();
-        t->SetText(t == Venstre ? lt : rt);
+        t->SetText(t == Venstre ? panes.left : panes.right);
         t->SetReadOnlyText(true);
         t->SetModified(false);
     }
-    for (const Mark& m : marks) {
-        Venstre->MarkLine(m.row, m.left);
-        Hoyre->MarkLine(m.row, m.right);
-    }
+    using LM = TextControl::LineMark;
     const CompareOptions options = Options();
-    size_t h = 0;
-    for (const auto& [r, leftLine] : changedRows) {
-        while (h + 1 < result_.hunks.size() && result_.hunks[h + 1].leftFirst <= leftLine) ++h;
-        size_t rightLine = result_.hunks[h].rightFirst + (leftLine - result_.hunks[h].leftFirst);
-        WordMarks words = ChangedWords(leftLines_[leftLine], rightLines_[rightLine], model, options);
-        int ls = Venstre->LineIndex(r), rs = Hoyre->LineIndex(r);
-        for (const ByteSpan& s : words.left)
-            Venstre->MarkBytes(ls + static_cast<int>(s.start), static_cast<int>(s.length));
-        for (const ByteSpan& s : words.right)
-            Hoyre->MarkBytes(rs + static_cast<int>(s.start), static_cast<int>(s.length));
+    for (const SideBySide::Row& r : panes.rows) {
+        const int row = static_cast<int>(r.row);
+        if (r.kind != RowKind::Changed) {
+            Venstre->MarkLine(row, r.kind == RowKind::Removed ? LM::Removed : LM::Filler);
+            Hoyre->MarkLine(row, r.kind == RowKind::Removed ? LM::Filler : LM::Added);
+            continue;
+        }
+        Venstre->MarkLine(row, LM::Changed);
+        Hoyre->MarkLine(row, LM::Changed);
+        WordMarks words = ChangedWords(leftLines_[r.leftLine], rightLines_[r.rightLine], model, options);
+        const int ls = Venstre->LineIndex(row), rs = Hoyre->LineIndex(row);
+        for (const ByteSpan& w : words.left)
+            Venstre->MarkBytes(ls + static_cast<int>(w.start), static_cast<int>(w.length));
+        for (const ByteSpan& w : words.right)
+            Hoyre->MarkBytes(rs + static_cast<int>(w.start), static_cast<int>(w.length));
     }
 }
 
