@@ -37,7 +37,6 @@ public:
 
     // Moves [k * kLeafMoves, (k + 1) * kLeafMoves) form leaf k; its extent on the screen.
     static constexpr size_t kLeafMoves = 16;
-    size_t LeafCount() const { return levels_.empty() ? 0 : levels_[0].size(); }
     void LeafScreenBox(size_t leaf, const Projection& p, double& minX, double& minY, double& maxX,
                        double& maxY) const;
 

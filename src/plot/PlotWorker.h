@@ -39,7 +39,6 @@ public:
     // until the next Submit.
     void Cancel();
 
-    uint64_t Latest() const { return latest_.load(); }
     bool IsLatest(uint64_t generation) const { return generation == latest_.load(); }
     // A reading is waiting or under way.
     bool Busy() const;

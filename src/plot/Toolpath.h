@@ -134,7 +134,6 @@ public:
 
     // ---- building (the interpreters)
     void Reserve(size_t moves);
-    void SetOrigin(const PlotPoint& p) { origin_ = p; }
     void AddMove(MoveKind kind, const PlotPoint& end, uint32_t line);
     void AddArc(MoveKind kind, ArcPlane plane, const PlotPoint& end, const PlotPoint& centre,
                 bool full, uint32_t line);

@@ -35,7 +35,6 @@ public:
     // the view stays where it was. The slider keeps its line unless it stood at the end.
     void SetModel(std::shared_ptr<const PlotModel> model, int lineCount, bool fit);
     const PlotModel* Model() const;
-    std::shared_ptr<const PlotModel> SharedModel() const { return model_; }
     // The caret's line (1-based; 0: none): its block highlighted, the tool at its end.
     void SetCaretLine(uint32_t line);
 
