@@ -100,9 +100,7 @@ TTextForm::TTextForm(const std::vector<std::string>& arguments, QWidget* parent)
                       {doc_.Loading, [this](bool on) { on ? HourglassOn() : HourglassOff(); }});
     plot_ = new ToolpathLink(
         *this, *RichEdit1, *actions_.Verktoybane,
-        {[this](std::string_view start) {
-             return ReadPlotSettings(MachineSection(CurrentMachine() - 1), doc_.FileName, start);
-         },
+        {[this](std::string_view start) { return DocumentPlotSettings(start); },
          [this] { return doc_.FileName; }});
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         if (!doc_.Loading) UpdateEditCommands();
@@ -197,6 +195,10 @@ void TTextForm::BuildMenus() {
     for (QAction* s : {a.Ny1, a.Aapne1, a.Lagre1, a.Overfoer, a.FTPoverfoering, a.TCPoverfoering,
                        a.Angre, a.KlippUt1, a.Kopier1, a.Liminn1, a.Slett1})
         s->setShortcutContext(Qt::WindowShortcut);
+}
+
+PlotSettings TTextForm::DocumentPlotSettings(std::string_view start) const {
+    return ReadPlotSettings(MachineSection(CurrentMachine() - 1), doc_.FileName, start);
 }
 
 void TTextForm::BuildViewMenu() {

@@ -33,6 +33,7 @@ class TCompareForm;
 class TTransformForm;
 class TextLines;
 class ToolpathLink;
+struct PlotSettings;
 class RecoveryKeeper;
 
 inline constexpr const char* kProductName = "Skarv-Editor";
@@ -295,6 +296,9 @@ private:
     void BuildMenus();
     void BuildViewMenu();
     void BuildCompareItems();
+    // The dialect and machine rules the toolpath reads the document by; start is its text's
+    // beginning, which tells a Heidenhain program.
+    PlotSettings DocumentPlotSettings(std::string_view start) const;
     void BuildToolBar();
     void FillMachines();
     void MachineFromCommandLine();

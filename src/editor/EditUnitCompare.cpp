@@ -111,8 +111,8 @@ void TTextForm::Transformer1Click() {
         form = new TTransformForm(this);
         windows_.ReloadQuietDialogs.emplace_back(form);
     }
-    const std::string section = Section(*this);
-    PlotSettings settings = ReadPlotSettings(section, doc_.FileName, RichEdit1->TextView(0, std::min(RichEdit1->TextLength(), 4096)));
+    PlotSettings settings =
+        DocumentPlotSettings(RichEdit1->TextView(0, std::min(RichEdit1->TextLength(), 4096)));
     int selStart = RichEdit1->SelStart();
     form->selectionStartLine = RichEdit1->LineFromChar(selStart);
     form->selectionEndLine = RichEdit1->LineFromChar(selStart + RichEdit1->SelLength());
